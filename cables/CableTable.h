@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The instrument's table of cable types: up to 64 records of 32 raw bytes. Records always move
+// whole, so the bytes the program does not interpret stay with their record.
+namespace zemrik {
+
+inline constexpr std::size_t CableRecordSize = 32;
+using CableRecord = std::array<std::uint8_t, CableRecordSize>;
+
+namespace cab {
+inline constexpr std::size_t Name = 0;
+inline constexpr std::size_t Material = 14;
+inline constexpr std::size_t C = 15;
+inline constexpr std::size_t R = 19;
+inline constexpr std::size_t D = 27;
+}  // namespace cab
+
+struct CableTable {
+    static constexpr int Capacity = 64;
+    // The records in use are records[0] .. records[count - 1] (the window's slots 1 .. count).
+    std::array<CableRecord, Capacity> records{};
+    std::uint8_t count = 0;
+};
+
+float CableC(const CableRecord& r);
+float CableR(const CableRecord& r);
+void SetCableC(CableRecord& r, float value);
+void SetCableR(CableRecord& r, float value);
+
+// The five texts of a grid row (UTF-8): name, R, C, d, material.
+std::string CableNameText(const CableRecord& r);  // TrimName of the name field, as UTF-8
+std::string CableRText(const CableRecord& r, std::string_view sep);
+std::string CableCText(const CableRecord& r, std::string_view sep);
+std::string CableDText(const CableRecord& r, std::string_view sep);
+std::string_view MaterialText(std::uint8_t material);  // "Медь" for 0, else "Алюминий"
+
+// Reading texts back. R and C: nearest single-precision value of the decimal text, nullopt for
+// a text that is not a number. d: millimetres * 100 rounded, nullopt when not a number or when
+// the result does not fit the byte (above 2.55 mm or below 0).
+std::optional<float> ParseCableValue(std::string_view text, std::string_view sep);
+std::optional<std::uint8_t> ParseCableDiameter(std::string_view text, std::string_view sep);
+
+}  // namespace zemrik

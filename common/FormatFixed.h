@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zemrik {
+
+// The one number format of the program: at most P significant digits and D decimals, a first
+// dropped digit of 5 or more rounds the magnitude up, no "-0", no thousands separator, and the
+// scientific form (1.2346E5) when the integer part needs more than P digits.
+// Not-a-number and infinite values are written as "НД" (no data) so a damaged record never
+// shows a misleading number.
+std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator);
+
+// Strict parse of a number typed by the user: optional sign, digits, at most one decimal
+// separator (exactly the given one), optional surrounding blanks. Anything else is not a number.
+std::optional<double> ParseDecimal(std::string_view text, std::string_view decimalSeparator);
+
+// The decimal separator of the user's locale (LC_NUMERIC), "." when the locale gives none.
+std::string LocaleDecimalSeparator();
+
+}  // namespace zemrik

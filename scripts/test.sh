@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The whole test suite: set-up, the fuzz targets for a bounded time, the tests under
+# AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests repeated under
+# ThreadSanitizer, and last the plain build's full run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+export CTEST_OUTPUT_ON_FAILURE=1
+jobs=${ZEMRIK_JOBS:-$(nproc)}
+start=$SECONDS
+stamp() { echo "== $1 ($((SECONDS - start)) s)"; }
+
+stamp "fuzz"
+scripts/build.sh fuzz
+FUZZ_SECONDS=${FUZZ_SECONDS:-20} scripts/fuzz.sh
+
+stamp "asan+ubsan"
+scripts/build.sh asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan -j "$jobs" --timeout 600 -Q || \
+  ctest --test-dir build-asan --rerun-failed --output-on-failure --timeout 600
+
+stamp "tsan (threaded tests, repeated)"
+scripts/build.sh tsan
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan -L 'threads' -j "$jobs" --timeout 600 --repeat until-fail:${TSAN_REPEAT:-20} -Q || \
+  { TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan -L 'threads' --rerun-failed --output-on-failure; exit 1; }
+
+stamp "plain build, all tests"
+scripts/build.sh plain
+ctest --test-dir build -j "$jobs" --timeout 600
+stamp "done"
