@@ -24,8 +24,8 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 stamp "tsan (threaded tests, repeated)"
 scripts/build.sh tsan
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build-tsan -L 'threads' -j "$jobs" --timeout 600 --repeat until-fail:${TSAN_REPEAT:-20} -Q || \
-  { TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan -L 'threads' --rerun-failed --output-on-failure; exit 1; }
+  ctest --test-dir build-tsan -L 'port|e2e' -j "$jobs" --timeout 600 --repeat until-fail:${TSAN_REPEAT:-20} -Q || \
+  { TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan -L 'port|e2e' --rerun-failed --output-on-failure; exit 1; }
 
 stamp "plain build, all tests"
 scripts/build.sh plain
