@@ -1,0 +1,254 @@
+#include "link/Other.h"
+
+#include <chrono>
+#include <cstring>
+#include <iostream>
+#include <utility>
+
+#include "common/CodePage.h"
+#include "link/TracingPort.h"
+
+namespace zemrik {
+
+std::uint64_t SteadyMilliseconds() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Marks an exchange as under way for the lifetime of one operation, so that an operation started
+// from the message pump is turned away instead of mixing its bytes into ours.
+class Instrument::ExchangeGuard {
+public:
+    explicit ExchangeGuard(Instrument& owner) : owner_(owner), acquired_(!owner.busy_) {
+        if (acquired_) owner_.busy_ = true;
+    }
+    ~ExchangeGuard() {
+        if (acquired_) owner_.busy_ = false;
+    }
+    ExchangeGuard(const ExchangeGuard&) = delete;
+    ExchangeGuard& operator=(const ExchangeGuard&) = delete;
+    bool Acquired() const { return acquired_; }
+
+private:
+    Instrument& owner_;
+    bool acquired_;
+};
+
+Instrument::Instrument(InstrumentPort& port, TickSource ticks, MessagePump pump)
+    : port_(&port), ticks_(std::move(ticks)), pump_(std::move(pump)) {
+    if (!ticks_) ticks_ = SteadyMilliseconds;
+    if (TraceRequested()) {
+        tracer_ = std::make_unique<TracingPort>(port, std::cerr);
+        port_ = tracer_.get();
+    }
+}
+
+Instrument::~Instrument() = default;
+
+void Instrument::Pump() {
+    if (pump_) pump_();
+}
+
+std::uint8_t Instrument::SyncInstrument() {
+    port_->FlushInBuffer();
+    port_->FlushOutBuffer();
+    port_->PutChar(proto::SyncFirst);
+    port_->PutChar(proto::SyncSecond);
+    std::uint8_t answer = 0;
+    if (ReceiveByte(proto::HandshakeTimeout, answer) != 0) return 1;
+    return answer == proto::SyncAnswer ? 0 : 1;
+}
+
+void Instrument::SendByte(std::uint8_t c) {
+    checksum_ = static_cast<std::uint8_t>(checksum_ + c);
+    port_->PutChar(c);
+}
+
+void Instrument::SendBlock(const std::uint8_t* data, std::size_t count) {
+    port_->PutBlock(data, static_cast<int>(count));
+    for (std::size_t i = 0; i < count; ++i) checksum_ = static_cast<std::uint8_t>(checksum_ + data[i]);
+}
+
+std::uint8_t Instrument::ReceiveByte(std::uint32_t timeoutMs, std::uint8_t& out) {
+    const std::uint64_t deadline = ticks_() + timeoutMs;
+    for (;;) {
+        // The deadline is checked before the port, so a byte that arrives exactly at the deadline
+        // is already late.
+        if (ticks_() >= deadline) return 1;
+        if (port_->CharReady()) {
+            out = port_->GetChar();
+            return 0;
+        }
+        Pump();
+    }
+}
+
+std::uint8_t Instrument::ReceiveCountedByte(std::uint32_t timeoutMs, std::uint8_t& out) {
+    std::uint8_t result = ReceiveByte(timeoutMs, out);
+    if (result == 0) checksum_ = static_cast<std::uint8_t>(checksum_ + out);
+    return result;
+}
+
+std::uint8_t Instrument::ReceiveCountedBlock(std::uint32_t timeoutMs, std::uint8_t* buffer,
+                                             std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (ReceiveCountedByte(timeoutMs, buffer[i]) != 0) return 1;
+        Pump();
+    }
+    return 0;
+}
+
+bool Instrument::ReceiveReplyChecksum() {
+    std::uint8_t expected = 0;
+    if (ReceiveByte(proto::ReadReplyTimeout, expected) != 0) return false;
+    return expected == checksum_;
+}
+
+bool Instrument::ReceiveTableHeader(std::uint8_t command, std::uint8_t& count, int capacity) {
+    ClearChecksum();
+    if (SyncInstrument() != 0) return false;
+    SendByte(command);
+    SendByte(checksum_);
+
+    std::uint8_t status = 0;
+    if (ReceiveByte(proto::ReadReplyTimeout, status) != 0 || status != 0) return false;
+
+    ClearChecksum();
+    if (ReceiveCountedByte(proto::ReadReplyTimeout, count) != 0) return false;
+    // A count the table cannot hold would make us write past it; such a reply is refused here,
+    // before any entry is taken.
+    return count <= capacity;
+}
+
+std::uint8_t Instrument::ReadRootTable() {
+    ExchangeGuard guard(*this);
+    if (!guard.Acquired()) return 1;
+
+    scratchRoot_ = rootTable_;
+    if (!ReceiveTableHeader(proto::CmdReadRootTable, scratchRoot_.count, RootTable::Capacity)) return 1;
+    for (int i = 0; i < scratchRoot_.count; ++i) {
+        auto& entry = scratchRoot_.entries[i];
+        if (ReceiveCountedBlock(proto::ReadReplyTimeout, entry.data(), entry.size()) != 0) return 1;
+    }
+    if (!ReceiveReplyChecksum()) return 1;
+    for (int i = 0; i < scratchRoot_.count; ++i) {
+        ConvertCodePage(scratchRoot_.entries[i].data(), proto::WireNameLength, CodePageDirection::OemToAnsi);
+    }
+    rootTable_ = scratchRoot_;
+    return 0;
+}
+
+std::uint8_t Instrument::ReadRecord(std::uint8_t n, MeasurementRecord* buffer) {
+    if (buffer == nullptr) return 1;
+    ExchangeGuard guard(*this);
+    if (!guard.Acquired()) return 1;
+
+    ClearChecksum();
+    if (SyncInstrument() != 0) return 1;
+    SendByte(proto::CmdReadRecord);
+    SendByte(n);
+    SendByte(checksum_);
+
+    std::uint8_t status = 0;
+    if (ReceiveByte(proto::ReadReplyTimeout, status) != 0 || status != 0) return 1;
+    ClearChecksum();
+    if (ReceiveCountedBlock(proto::ReadReplyTimeout, scratchRecord_.data(), scratchRecord_.size()) != 0)
+        return 1;
+    if (!ReceiveReplyChecksum()) return 1;
+
+    ConvertRecordNames(scratchRecord_, CodePageDirection::OemToAnsi);
+    *buffer = scratchRecord_;
+    return 0;
+}
+
+std::uint8_t Instrument::WriteRecord(std::string_view name, const MeasurementRecord& record) {
+    ExchangeGuard guard(*this);
+    if (!guard.Acquired()) return 1;
+
+    // The name is text: it ends at its first NUL, and is cut to the field or padded with spaces.
+    std::uint8_t wireName[proto::WireNameLength];
+    std::memset(wireName, ' ', sizeof wireName);
+    for (std::size_t i = 0; i < name.size() && i < sizeof wireName && name[i] != '\0'; ++i) {
+        wireName[i] = static_cast<std::uint8_t>(name[i]);
+    }
+    ConvertCodePage(wireName, sizeof wireName, CodePageDirection::AnsiToOem);
+
+    if (SyncInstrument() != 0) return 1;
+
+    // A converted copy goes on the line: the caller's record keeps its 1251 bytes exactly, even
+    // for characters 866 cannot hold.
+    scratchRecord_ = record;
+    ConvertRecordNames(scratchRecord_, CodePageDirection::AnsiToOem);
+    ClearChecksum();
+    SendByte(proto::CmdWriteRecord);
+    SendBlock(wireName, sizeof wireName);
+    SendBlock(scratchRecord_.data(), scratchRecord_.size());
+    SendByte(checksum_);
+
+    std::uint8_t result = 0;
+    if (ReceiveByte(proto::WriteRecordResultTimeout, result) != 0) return 1;
+    std::uint8_t further = 0;
+    ReceiveByte(proto::WriteRecordFurtherTimeout, further);  // its value and absence mean nothing
+    return result;
+}
+
+std::uint8_t Instrument::DeleteRecord(std::uint8_t n) {
+    ExchangeGuard guard(*this);
+    if (!guard.Acquired()) return 2;
+
+    if (SyncInstrument() != 0) return 2;
+    ClearChecksum();
+    SendByte(proto::CmdDeleteRecord);
+    SendByte(n);
+    SendByte(checksum_);
+
+    std::uint8_t result = 0;
+    if (ReceiveByte(proto::DeleteResultTimeout, result) != 0) return 2;
+    std::uint8_t further = 0;
+    ReceiveByte(proto::DeleteFurtherTimeout, further);  // its value and absence mean nothing
+    return result;
+}
+
+std::uint8_t Instrument::ReadCableTable(CableTable& table) {
+    ExchangeGuard guard(*this);
+    if (!guard.Acquired()) return 1;
+
+    scratchCables_ = table;
+    if (!ReceiveTableHeader(proto::CmdReadCableTable, scratchCables_.count, CableTable::Capacity)) return 1;
+    for (int i = 0; i < scratchCables_.count; ++i) {
+        auto& record = scratchCables_.records[i];
+        if (ReceiveCountedBlock(proto::ReadReplyTimeout, record.data(), record.size()) != 0) return 1;
+    }
+    if (!ReceiveReplyChecksum()) return 1;
+    for (int i = 0; i < scratchCables_.count; ++i) {
+        ConvertCodePage(scratchCables_.records[i].data() + cab::Name, proto::WireNameLength,
+                        CodePageDirection::OemToAnsi);
+    }
+    table = scratchCables_;
+    return 0;
+}
+
+std::uint8_t Instrument::WriteCableTable(const CableTable& table) {
+    // Sending a count the table cannot hold would read past its records.
+    if (table.count > CableTable::Capacity) return 1;
+    ExchangeGuard guard(*this);
+    if (!guard.Acquired()) return 1;
+
+    if (SyncInstrument() != 0) return 1;
+    ClearChecksum();
+    SendByte(proto::CmdWriteCableTable);
+    SendByte(table.count);
+    for (int i = 0; i < table.count; ++i) {
+        CableRecord wire = table.records[i];
+        ConvertCodePage(wire.data() + cab::Name, proto::WireNameLength, CodePageDirection::AnsiToOem);
+        SendBlock(wire.data(), wire.size());
+    }
+    SendByte(checksum_);
+
+    std::uint8_t result = 0;
+    if (ReceiveByte(proto::WriteCableResultTimeout, result) != 0) return 1;
+    return result;
+}
+
+}  // namespace zemrik
