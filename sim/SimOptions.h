@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/InstrumentEmulator.h"
+
+// The command line of zemrik-sim. Other programs' tests start it, so the flags are kept stable.
+namespace zemrik {
+
+struct SimOptions {
+    std::string recordsPath;      // --records FILE.zmk
+    std::string cablesPath;       // --cables FILE.cbl
+    std::string saveRecordsPath;  // --save-records FILE.zmk, written at exit
+    std::string saveCablesPath;   // --save-cables FILE.cbl, written at exit
+    std::string linkPath;         // --link PATH: a symlink to the terminal, removed at exit
+    int capacity = InstrumentEmulator::MaxRecords;
+    EmulatorFaults faults;
+    std::uint32_t paceBaud = 0;  // 0: send as fast as the terminal takes it
+    bool noStdin = false;
+    bool trace = false;
+    bool help = false;
+};
+
+// Parses the arguments after the program name. On a bad command line returns nullopt and puts
+// the reason in `error`.
+std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error);
+
+std::string SimUsage();
+
+}  // namespace zemrik
