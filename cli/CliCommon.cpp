@@ -1,0 +1,70 @@
+#include "CliCommon.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+
+#include "Commands.h"
+#include "common/FormatFixed.h"
+
+namespace zemrik::cli {
+
+bool WriteStdout(std::string_view text) {
+    errno = 0;
+    bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    ok = (std::fflush(stdout) == 0) && ok && !std::ferror(stdout);
+    if (!ok) {
+        int error = errno;
+        WriteStderrLine(std::string("zemrik-cli: cannot write the output: ") +
+                        (error != 0 ? std::strerror(error) : "write error"));
+    }
+    return ok;
+}
+
+void WriteStderrLine(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+int UsageError(std::string_view message) {
+    std::string text = "zemrik-cli: " + std::string(message) + "\n" + UsageText();
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+    return ExitUsage;
+}
+
+std::size_t DisplayWidth(std::string_view utf8) {
+    std::size_t width = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80) ++width;  // count lead bytes only
+    }
+    return width;
+}
+
+std::string PadRight(std::string_view utf8, std::size_t width) {
+    std::string text(utf8);
+    std::size_t used = DisplayWidth(utf8);
+    if (used < width) text.append(width - used, ' ');
+    return text;
+}
+
+std::string TrimRight(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+std::optional<std::string> ResolveDecimalSeparator(const ParsedArgs& args, int& exitCode) {
+    if (const std::string* given = args.Value("--decimal-separator")) {
+        if (given->empty()) {
+            exitCode = UsageError("--decimal-separator needs a non-empty value");
+            return std::nullopt;
+        }
+        return *given;
+    }
+    std::setlocale(LC_NUMERIC, "");
+    return LocaleDecimalSeparator();
+}
+
+}  // namespace zemrik::cli

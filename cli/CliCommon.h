@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "CliArgs.h"
+
+// What every zemrik-cli command shares: exit codes, checked output, text alignment and the
+// decimal separator.
+namespace zemrik::cli {
+
+inline constexpr int ExitOk = 0;
+inline constexpr int ExitFailure = 1;  // the job could not be done (file unreadable, output lost)
+inline constexpr int ExitUsage = 2;    // the command line itself is wrong
+
+// Writes all of text to stdout and flushes it. On failure (stdout closed, disk full) prints why
+// on stderr and returns false, so the caller can exit non-zero instead of claiming success.
+bool WriteStdout(std::string_view text);
+
+// Writes a line to stderr (best effort: there is nowhere left to report a failure).
+void WriteStderrLine(std::string_view text);
+
+// Prints "zemrik-cli: <message>" and the usage text on stderr; returns ExitUsage.
+int UsageError(std::string_view message);
+
+// Columns a UTF-8 text takes in a terminal; every character here is one column wide.
+std::size_t DisplayWidth(std::string_view utf8);
+
+// text followed by blanks up to `width` columns (never cut).
+std::string PadRight(std::string_view utf8, std::size_t width);
+
+// Drops trailing blanks, so lines with an empty value end cleanly.
+std::string TrimRight(std::string text);
+
+// The separator for numbers: the --decimal-separator option when given, else the one of the
+// user's locale. nullopt (after a usage message) when the option's value is empty.
+std::optional<std::string> ResolveDecimalSeparator(const ParsedArgs& args, int& exitCode);
+
+}  // namespace zemrik::cli
