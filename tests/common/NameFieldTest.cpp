@@ -1,0 +1,61 @@
+#include "common/NameField.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace zemrik {
+namespace {
+
+NameField Field(const char* bytes14) {
+    NameField f;
+    std::memcpy(f.data(), bytes14, NameLength);
+    return f;
+}
+
+TEST(NameField, TextAndTrimStopAtNulAndNeverReadPastTheField) {
+    struct Case {
+        const char* bytes;  // exactly 14 bytes
+        const char* text;
+        const char* trimmed;
+    };
+    const Case cases[] = {
+        {"abc           ", "abc           ", "abc"},
+        {"abcdefghijklmn", "abcdefghijklmn", "abcdefghijklmn"},
+        {"              ", "              ", "              "},  // all blanks stay a blank name
+        {"ab\0cdefghijklm", "ab", "ab"},
+        {"ab  \0         ", "ab  ", "ab"},
+        {"\0             ", "", ""},
+        {" a b          ", " a b          ", " a b"},
+    };
+    for (const auto& c : cases) {
+        // The field is followed by a non-NUL byte: a reader that runs on would pick it up.
+        std::uint8_t buffer[NameLength + 1];
+        std::memcpy(buffer, c.bytes, NameLength);
+        buffer[NameLength] = 'X';
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(NameText(buffer), std::string(c.text));
+        EXPECT_EQ(TrimName(buffer), std::string(c.trimmed));
+    }
+}
+
+TEST(NameField, PadTakesFourteenBytesAndFillsWithSpaces) {
+    EXPECT_EQ(PadName("abc"), Field("abc           "));
+    EXPECT_EQ(PadName(""), Field("              "));
+    EXPECT_EQ(PadName("abcdefghijklmn"), Field("abcdefghijklmn"));
+    EXPECT_EQ(PadName("abcdefghijklmnopq"), Field("abcdefghijklmn"));
+    const NameField padded = PadName("\xCA\xE0\xE1\xE5\xEB\xFC");  // "Кабель" in 1251
+    EXPECT_EQ(TrimName(padded.data()), "\xCA\xE0\xE1\xE5\xEB\xFC");
+}
+
+TEST(NameField, FileNamePartFollowsTheLastSeparator) {
+    EXPECT_EQ(FileNamePart("D:\\Data\\line 7.zmk"), "line 7.zmk");
+    EXPECT_EQ(FileNamePart("/home/u/meas/a.zmk"), "a.zmk");
+    EXPECT_EQ(FileNamePart("C:a.zmk"), "a.zmk");
+    EXPECT_EQ(FileNamePart("a.zmk"), "a.zmk");
+    EXPECT_EQ(FileNamePart("dir/"), "");
+    EXPECT_EQ(FileNamePart(""), "");
+}
+
+}  // namespace
+}  // namespace zemrik
