@@ -1,0 +1,405 @@
+#include "link/PosixSerialDevice.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "link/Commport.h"
+#include "link/PosixTermios2.h"
+
+namespace zemrik {
+
+namespace {
+
+void Ring(int eventFd) {
+    std::uint64_t one = 1;
+    // A full counter already means "rung"; nothing to do about a failure here.
+    [[maybe_unused]] auto written = ::write(eventFd, &one, sizeof one);
+}
+
+void Drain(int eventFd) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] auto got = ::read(eventFd, &count, sizeof count);
+}
+
+bool NoModemLines(int err) { return err == ENOTTY || err == EINVAL; }
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> MakeSystemSerialDevice() { return std::make_unique<PosixSerialDevice>(); }
+
+DeviceError DeviceErrorFromErrno(int err) {
+    switch (err) {
+        case 0: return DeviceError::None;
+        case ENOENT:
+        case ENODEV:
+        case ENOTDIR: return DeviceError::NotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS: return DeviceError::Permission;
+        case EBUSY: return DeviceError::Busy;
+        case EIO:
+        case ENXIO: return DeviceError::Gone;
+        default: return DeviceError::Other;
+    }
+}
+
+PosixSerialDevice::PosixSerialDevice()
+    : waitWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      writeWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+PosixSerialDevice::~PosixSerialDevice() {
+    Close();
+    if (waitWakeFd_ >= 0) ::close(waitWakeFd_);
+    if (writeWakeFd_ >= 0) ::close(writeWakeFd_);
+}
+
+bool PosixSerialDevice::Fail(int err) {
+    lastError_ = err;
+    MarkGoneIf(err);
+    errno = err;
+    return false;
+}
+
+void PosixSerialDevice::MarkGoneIf(int err) {
+    if (err == EIO || err == ENXIO || err == ENODEV) gone_ = true;
+}
+
+DeviceError PosixSerialDevice::Open(const std::string& path) {
+    Close();
+    lastError_ = 0;
+    if (waitWakeFd_ < 0 || writeWakeFd_ < 0) {
+        lastError_ = EMFILE;
+        return DeviceError::Other;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        lastError_ = errno;
+        return DeviceErrorFromErrno(errno);
+    }
+    auto saved = std::make_unique<::termios>();
+    // Exclusive use: a second open of the tty now fails with EBUSY (except for a privileged
+    // process, which the kernel lets through).
+    if (::ioctl(fd, TIOCEXCL) != 0 || ::tcgetattr(fd, saved.get()) != 0) {
+        int err = errno;
+        ::close(fd);
+        lastError_ = err;
+        return err == ENOTTY ? DeviceError::Other : DeviceErrorFromErrno(err);
+    }
+    ::termios raw = *saved;
+    ::cfmakeraw(&raw);
+    raw.c_cflag |= CLOCAL | CREAD;
+    raw.c_cc[VMIN] = 0;
+    raw.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd, TCSANOW, &raw) != 0) {
+        int err = errno;
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        lastError_ = err;
+        return DeviceErrorFromErrno(err);
+    }
+    ::tcflush(fd, TCIOFLUSH);
+    Drain(waitWakeFd_);
+    Drain(writeWakeFd_);
+    {
+        std::lock_guard<std::mutex> guard(stateLock_);
+        savedTermios_ = std::move(saved);
+        flags_ = 0;
+    }
+    gone_ = false;
+    writesCancelled_ = false;
+    txPending_ = false;
+    eventMask_ = 0;
+    lastLines_ = 0;
+    linesKnown_ = false;
+    lastRxCount_ = 0;
+    fd_ = fd;
+    return DeviceError::None;
+}
+
+void PosixSerialDevice::Close() {
+    int fd = fd_.exchange(-1);
+    if (fd < 0) return;
+    std::lock_guard<std::mutex> guard(stateLock_);
+    if (!gone_) {
+        if (savedTermios_) ::tcsetattr(fd, TCSANOW, savedTermios_.get());
+        ::ioctl(fd, TIOCNXCL);
+    }
+    savedTermios_.reset();
+    ::close(fd);
+}
+
+bool PosixSerialDevice::SetQueueSizes(int /*inSize*/, int /*outSize*/) {
+    // The kernel sizes a tty's queues itself.
+    return fd_ >= 0;
+}
+
+bool PosixSerialDevice::SetTimeouts() {
+    // VMIN = VTIME = 0 on a non-blocking descriptor already means "take what is there".
+    return fd_ >= 0;
+}
+
+bool PosixSerialDevice::GetState(Dcb& dcb) {
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF);
+    std::lock_guard<std::mutex> guard(stateLock_);
+    ::termios tio{};
+    unsigned baud = 0;
+    if (::tcgetattr(fd_, &tio) != 0 || !GetCustomBaud(fd_, &baud)) return Fail(errno);
+    dcb.BaudRate = baud;
+    dcb.Flags = flags_;
+    switch (tio.c_cflag & CSIZE) {
+        case CS5: dcb.ByteSize = 5; break;
+        case CS6: dcb.ByteSize = 6; break;
+        case CS7: dcb.ByteSize = 7; break;
+        default: dcb.ByteSize = 8; break;
+    }
+    if (!(tio.c_cflag & PARENB)) {
+        dcb.Parity = 0;
+    } else if (tio.c_cflag & CMSPAR) {
+        dcb.Parity = (tio.c_cflag & PARODD) ? 3 : 4;
+    } else {
+        dcb.Parity = (tio.c_cflag & PARODD) ? 1 : 2;
+    }
+    dcb.StopBits = (tio.c_cflag & CSTOPB) ? 2 : 0;
+    return true;
+}
+
+bool PosixSerialDevice::SetState(const Dcb& dcb) {
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF);
+    if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 || dcb.StopBits > 2 || dcb.BaudRate == 0) {
+        return Fail(EINVAL);
+    }
+    std::lock_guard<std::mutex> guard(stateLock_);
+    ::termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0) return Fail(errno);
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= kSizes[dcb.ByteSize - 5];
+    switch (dcb.Parity) {
+        case 1: tio.c_cflag |= PARENB | PARODD; break;
+        case 2: tio.c_cflag |= PARENB; break;
+        case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
+        case 4: tio.c_cflag |= PARENB | CMSPAR; break;
+        default: break;
+    }
+    // Linux has no one-and-a-half stop bits; two is the nearest a receiver tolerates.
+    if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
+    bool handshake = (dcb.Flags & DCB_OUTX_CTS_FLOW) != 0 ||
+                     (dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE;
+    if (handshake) tio.c_cflag |= CRTSCTS;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(errno);
+    if (!SetCustomBaud(fd_, dcb.BaudRate)) return Fail(errno);
+    // DTR follows the DTR-control member. A pseudo-terminal has no DTR line: that is no error.
+    int dtr = TIOCM_DTR;
+    bool raise = (dcb.Flags & DCB_DTR_CONTROL_MASK) == DCB_DTR_CONTROL_ENABLE;
+    if (::ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &dtr) != 0 && !NoModemLines(errno)) return Fail(errno);
+    flags_ = dcb.Flags;
+    return true;
+}
+
+bool PosixSerialDevice::SetEventMask(std::uint32_t mask) {
+    if (fd_ < 0) return Fail(EBADF);
+    eventMask_ = mask;
+    if (mask == 0) CancelWait();
+    return true;
+}
+
+void PosixSerialDevice::CancelWait() {
+    cancelWait_ = true;
+    Ring(waitWakeFd_);
+}
+
+bool PosixSerialDevice::ReadModemLines(int& lines) { return ::ioctl(fd_, TIOCMGET, &lines) == 0; }
+
+bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
+    mask = 0;
+    if (fd_ < 0 || eventMask_ == 0) return Fail(EINVAL);
+    for (;;) {
+        std::uint32_t want = eventMask_;
+        if (want == 0 || cancelWait_.exchange(false)) return true;
+        if (gone_) {
+            // Nothing will ever come from a vanished device: sleep until someone cancels.
+            pollfd cancel{waitWakeFd_, POLLIN, 0};
+            if (::poll(&cancel, 1, -1) > 0) Drain(waitWakeFd_);
+            continue;
+        }
+
+        std::uint32_t occurred = 0;
+        // EV_RXCHAR means "bytes arrived", not "bytes are waiting": report growth of the queue
+        // only, or a reader that leaves bytes queued (full buffer) would make this spin.
+        int rxCount = 0;
+        if (::ioctl(fd_, FIONREAD, &rxCount) != 0) {
+            MarkGoneIf(errno);
+            continue;
+        }
+        if (rxCount > lastRxCount_) occurred |= EV_RXCHAR;
+        lastRxCount_ = rxCount;
+
+        int lines = 0;
+        bool haveLines = ReadModemLines(lines);
+        if (haveLines) {
+            if (linesKnown_) {
+                int changed = lines ^ lastLines_;
+                if (changed & TIOCM_CTS) occurred |= EV_CTS;
+                if (changed & TIOCM_DSR) occurred |= EV_DSR;
+                if (changed & TIOCM_CD) occurred |= EV_RLSD;
+                if (changed & TIOCM_RI) occurred |= EV_RING;
+            }
+            lastLines_ = lines;
+            linesKnown_ = true;
+        } else {
+            MarkGoneIf(errno);
+        }
+
+        if (txPending_) {
+            int outQueue = 0;
+            if (::ioctl(fd_, TIOCOUTQ, &outQueue) == 0 && outQueue == 0) {
+                txPending_ = false;
+                occurred |= EV_TXEMPTY;
+            }
+        }
+
+        occurred &= want;
+        if (occurred != 0) {
+            mask = occurred;
+            return true;
+        }
+
+        pollfd fds[2] = {{fd_, static_cast<short>(rxCount == 0 ? POLLIN : 0), 0}, {waitWakeFd_, POLLIN, 0}};
+        // Modem lines and the draining transmit queue can only be sampled.
+        int timeout = (haveLines || txPending_ || rxCount > 0) ? kModemPollMs : -1;
+        int ready = ::poll(fds, 2, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return Fail(errno);
+        }
+        if (fds[1].revents & POLLIN) Drain(waitWakeFd_);
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) gone_ = true;
+    }
+}
+
+bool PosixSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
+    inQueue = outQueue = 0;
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF);
+    if (::ioctl(fd_, FIONREAD, &inQueue) != 0 || ::ioctl(fd_, TIOCOUTQ, &outQueue) != 0) {
+        inQueue = outQueue = 0;
+        return Fail(errno);
+    }
+    return true;
+}
+
+int PosixSerialDevice::Read(std::uint8_t* buffer, int count) {
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF), -1;
+    if (count <= 0) return 0;
+    for (;;) {
+        ssize_t got = ::read(fd_, buffer, static_cast<std::size_t>(count));
+        if (got > 0) return static_cast<int>(got);
+        if (got == 0) {
+            // End of file on a tty: the other end hung up.
+            gone_ = true;
+            return Fail(EIO), -1;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN) return 0;
+        return Fail(errno), -1;
+    }
+}
+
+int PosixSerialDevice::Write(const std::uint8_t* data, int count) {
+    if (!Usable() || writesCancelled_) return Fail(gone_ ? EIO : ECANCELED), -1;
+    if (count <= 0) return 0;
+    std::uint64_t purges = writePurges_;
+    int total = 0;
+    while (total < count) {
+        ssize_t put = ::write(fd_, data + total, static_cast<std::size_t>(count - total));
+        if (put > 0) {
+            total += static_cast<int>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno != EAGAIN) {
+            Fail(errno);
+            break;
+        }
+        // The driver takes nothing now (flow control, full queue): wait for room, or for a
+        // purge or a close to give up.
+        pollfd fds[2] = {{fd_, POLLOUT, 0}, {writeWakeFd_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+            Fail(errno);
+            break;
+        }
+        if (fds[1].revents & POLLIN) Drain(writeWakeFd_);
+        if (writesCancelled_ || writePurges_ != purges) break;
+        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            gone_ = true;
+            break;
+        }
+    }
+    if (total > 0) {
+        // The status thread samples the queue to report EV_TXEMPTY.
+        txPending_ = true;
+        Ring(waitWakeFd_);
+        return total;
+    }
+    return gone_ ? -1 : 0;
+}
+
+void PosixSerialDevice::CancelWrite() {
+    writesCancelled_ = true;
+    Ring(writeWakeFd_);
+}
+
+bool PosixSerialDevice::Purge(bool rx, bool tx) {
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF);
+    if (tx) {
+        ++writePurges_;
+        Ring(writeWakeFd_);
+    }
+    if (!rx && !tx) return true;
+    int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
+    if (::tcflush(fd_, which) != 0) return Fail(errno);
+    return true;
+}
+
+bool PosixSerialDevice::GetModemStatus(std::uint32_t& bits) {
+    bits = 0;
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF);
+    int lines = 0;
+    if (!ReadModemLines(lines)) {
+        // A pseudo-terminal (and some adapters) has no modem lines. Report CTS and DSR on, or the
+        // write thread, which sends only while CTS is on, would never send.
+        if (NoModemLines(errno)) {
+            bits = MS_CTS_ON | MS_DSR_ON;
+            return true;
+        }
+        return Fail(errno);
+    }
+    if (lines & TIOCM_CTS) bits |= MS_CTS_ON;
+    if (lines & TIOCM_DSR) bits |= MS_DSR_ON;
+    if (lines & TIOCM_RI) bits |= MS_RING_ON;
+    if (lines & TIOCM_CD) bits |= MS_RLSD_ON;
+    return true;
+}
+
+bool PosixSerialDevice::Escape(int code) {
+    if (!Usable()) return Fail(gone_ ? EIO : EBADF);
+    int line = 0;
+    int result = -1;
+    switch (code) {
+        case SETDTR: line = TIOCM_DTR; result = ::ioctl(fd_, TIOCMBIS, &line); break;
+        case CLRDTR: line = TIOCM_DTR; result = ::ioctl(fd_, TIOCMBIC, &line); break;
+        case SETRTS: line = TIOCM_RTS; result = ::ioctl(fd_, TIOCMBIS, &line); break;
+        case CLRRTS: line = TIOCM_RTS; result = ::ioctl(fd_, TIOCMBIC, &line); break;
+        case SETBREAK: result = ::ioctl(fd_, TIOCSBRK); break;
+        case CLRBREAK: result = ::ioctl(fd_, TIOCCBRK); break;
+        default: return Fail(EINVAL);
+    }
+    return result == 0 || Fail(errno);
+}
+
+}  // namespace zemrik

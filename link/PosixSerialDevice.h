@@ -1,0 +1,91 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/SerialDevice.h"
+
+struct termios;
+
+// A serial device on Linux: a tty (ttyS, ttyUSB, ttyACM) or a pseudo-terminal, in raw mode.
+//
+// Event waits poll the descriptor together with an eventfd, which CancelWait and SetEventMask
+// ring; Write waits for room on a second eventfd, which CancelWrite and Purge ring. Modem lines
+// are sampled every kModemPollMs inside a wait (TIOCMIWAIT cannot be cancelled). A pseudo-terminal
+// has no modem lines: it reports CTS and DSR on and raises no line events.
+//
+// Once the device is gone (hang-up, EIO, end of file) every call fails at once and WaitEvent
+// blocks on the cancel eventfd only, so the worker threads neither spin nor touch a dead fd.
+namespace zemrik {
+
+// errno of a failed open or call -> the port's closed error set.
+DeviceError DeviceErrorFromErrno(int err);
+
+class PosixSerialDevice final : public SerialDevice {
+public:
+    static constexpr int kModemPollMs = 50;
+
+    PosixSerialDevice();
+    ~PosixSerialDevice() override;
+    PosixSerialDevice(const PosixSerialDevice&) = delete;
+    PosixSerialDevice& operator=(const PosixSerialDevice&) = delete;
+
+    DeviceError Open(const std::string& path) override;
+    void Close() override;
+    bool IsOpen() const override { return fd_ >= 0; }
+    int LastError() const override { return lastError_; }
+
+    bool SetQueueSizes(int inSize, int outSize) override;
+    bool SetTimeouts() override;
+    bool GetState(Dcb& dcb) override;
+    bool SetState(const Dcb& dcb) override;
+
+    bool SetEventMask(std::uint32_t mask) override;
+    bool WaitEvent(std::uint32_t& mask) override;
+    void CancelWait() override;
+
+    bool QueueCounts(int& inQueue, int& outQueue) override;
+    int Read(std::uint8_t* buffer, int count) override;
+    int Write(const std::uint8_t* data, int count) override;
+    void CancelWrite() override;
+    bool Purge(bool rx, bool tx) override;
+
+    bool GetModemStatus(std::uint32_t& bits) override;
+    bool Escape(int code) override;
+    bool IsGone() const override { return gone_; }
+
+    int Descriptor() const { return fd_; }
+
+private:
+    bool Usable() const { return fd_ >= 0 && !gone_; }
+    bool Fail(int err);
+    void MarkGoneIf(int err);
+    // TIOCMGET; false on a device without modem lines.
+    bool ReadModemLines(int& lines);
+
+    std::atomic<int> fd_{-1};
+    int waitWakeFd_ = -1;   // eventfd: ends a WaitEvent
+    int writeWakeFd_ = -1;  // eventfd: ends a Write's wait for room
+    std::atomic<bool> gone_{false};
+    std::atomic<int> lastError_{0};
+    std::atomic<std::uint32_t> eventMask_{0};
+    std::atomic<bool> cancelWait_{false};
+    std::atomic<bool> writesCancelled_{false};
+    std::atomic<std::uint64_t> writePurges_{0};
+    // Set by a write, cleared once the transmit queue has drained and EV_TXEMPTY was reported.
+    std::atomic<bool> txPending_{false};
+
+    std::mutex stateLock_;  // guards flags_ and the line settings' read-change-write
+    std::unique_ptr<::termios> savedTermios_;  // restored on close
+    std::uint32_t flags_ = 0;
+
+    // Used by the status thread only, inside WaitEvent; Open resets them before any thread runs.
+    int lastLines_ = 0;
+    bool linesKnown_ = false;
+    int lastRxCount_ = 0;
+};
+
+}  // namespace zemrik
