@@ -1,4 +1,4 @@
-#include "support/FakePort.h"
+#include "FakePort.h"
 
 #include <algorithm>
 

@@ -8,8 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "FakeClock.h"
 #include "link/InstrumentPort.h"
-#include "support/FakeClock.h"
 
 // A scripted serial port on a fake clock. Everything the protocol queues is recorded in
 // `Sent()`; incoming bytes are scheduled to arrive at given times and become ready only once the

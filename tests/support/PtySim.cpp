@@ -1,4 +1,4 @@
-#include "support/PtySim.h"
+#include "PtySim.h"
 
 #include <fcntl.h>
 #include <poll.h>
