@@ -1,0 +1,658 @@
+#include "link/Other.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "common/CodePage.h"
+#include "common/NameField.h"
+#include "support/FakeClock.h"
+#include "support/FakePort.h"
+#include "support/RecordBuilders.h"
+
+namespace zemrik {
+namespace {
+
+using test::FakeClock;
+using test::FakePort;
+using Bytes = std::vector<std::uint8_t>;
+
+std::uint8_t Sum(const Bytes& bytes) {
+    return static_cast<std::uint8_t>(std::accumulate(bytes.begin(), bytes.end(), 0u));
+}
+
+// A read reply: status 0, the body, the checksum of the body.
+Bytes ReadReply(const Bytes& body) {
+    Bytes reply{0x00};
+    reply.insert(reply.end(), body.begin(), body.end());
+    reply.push_back(Sum(body));
+    return reply;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+Bytes ToOem(Bytes bytes) {
+    ConvertCodePage(bytes.data(), bytes.size(), CodePageDirection::AnsiToOem);
+    return bytes;
+}
+
+// The fake clock moves one millisecond per pump call, as if every message pass took that long.
+class OtherTest : public ::testing::Test {
+protected:
+    FakeClock clock;
+    FakePort port{clock};
+    std::function<void()> duringPump;
+    Instrument instrument{port, clock.AsTickSource(), [this] {
+                              clock.Advance(1);
+                              if (duringPump) duringPump();
+                          }};
+
+    // A root table reply of `count` entries, names from `names` (1251 text converted to 866).
+    static Bytes RootBody(const std::vector<std::string>& names) {
+        Bytes body{static_cast<std::uint8_t>(names.size())};
+        for (const std::string& n : names) {
+            NameField field = PadName(n);
+            Bytes entry(field.begin(), field.end());
+            entry = ToOem(entry);
+            entry.push_back(0x86);  // the two further bytes travel as they are, never converted
+            entry.push_back(0xE0);
+            body.insert(body.end(), entry.begin(), entry.end());
+        }
+        return body;
+    }
+
+    void LoadRootTable(const std::vector<std::string>& names) {
+        port.AnswerHandshake(port.Sent().size());
+        port.AfterSent(port.Sent().size() + 4, ReadReply(RootBody(names)));
+        ASSERT_EQ(instrument.ReadRootTable(), 0);
+    }
+};
+
+TEST_F(OtherTest, RequestFramesAreByteExact) {
+    CableTable empty;
+    struct Case {
+        const char* what;
+        std::function<std::uint8_t(Instrument&)> run;
+        Bytes frame;
+        std::uint8_t failure;
+    };
+    const std::vector<Case> cases = {
+        {"read root table", [](Instrument& i) { return i.ReadRootTable(); }, {0x30, 0x30}, 1},
+        {"read record 5",
+         [](Instrument& i) {
+             MeasurementRecord r{};
+             return i.ReadRecord(5, &r);
+         },
+         {0x31, 0x05, 0x36},
+         1},
+        {"read record 0xF0 (checksum wraps)",
+         [](Instrument& i) {
+             MeasurementRecord r{};
+             return i.ReadRecord(0xF0, &r);
+         },
+         {0x31, 0xF0, 0x21},
+         1},
+        {"delete record 2", [](Instrument& i) { return i.DeleteRecord(2); }, {0x33, 0x02, 0x35}, 2},
+        {"read cable table",
+         [](Instrument& i) {
+             CableTable t;
+             return i.ReadCableTable(t);
+         },
+         {0x40, 0x40},
+         1},
+        {"write empty cable table",
+         [&](Instrument& i) { return i.WriteCableTable(empty); },
+         {0x41, 0x00, 0x41},
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeClock caseClock;
+        FakePort casePort(caseClock);
+        Instrument inst(casePort, caseClock.AsTickSource(), [&] { caseClock.Advance(1); });
+        casePort.AnswerHandshake();  // then silence: every operation ends in a time-out
+        EXPECT_EQ(c.run(inst), c.failure);
+        // The handshake bytes come first and belong to no frame.
+        EXPECT_EQ(casePort.Sent(), Concat({{0x55, 0xAA}, c.frame}));
+        EXPECT_EQ(casePort.InFlushes(), 1);
+        EXPECT_EQ(casePort.OutFlushes(), 1);
+        EXPECT_FALSE(inst.Busy());
+    }
+}
+
+TEST_F(OtherTest, WriteRecordSendsNameAndConvertedCopyWithChecksum) {
+    struct Case {
+        std::string name;  // 1251 bytes as given by the caller
+        std::string wire;  // what goes on the line before conversion to 866
+    };
+    const std::vector<Case> cases = {
+        {"abc", "abc           "},
+        {"exactly14chars", "exactly14chars"},
+        {"a name far longer than fourteen", "a name far lon"},
+        {"", "              "},
+        {std::string("ab\0cd", 5), "ab            "},  // the text ends at its NUL
+        {Utf8ToAnsi("Кабель №1"), Utf8ToAnsi("Кабель №1     ")},
+    };
+    const MeasurementRecord record = test::RecordBuilder("Замер-1")
+                                         .Filler(7)
+                                         .Kind(KindCR)
+                                         .Sections(2)
+                                         .Section(0, "ТПП 10х2", 0, 45, 90, 100, 50)
+                                         .Section(1, "Медь", 1, 40, 95, 200, 60)
+                                         .Section(2, "Ёлка", 1, 1, 1, 1, 1)
+                                         .Build();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.wire);
+        MeasurementRecord caller = record;
+        FakeClock caseClock;
+        FakePort casePort(caseClock);
+        Instrument inst(casePort, caseClock.AsTickSource(), [&] { caseClock.Advance(1); });
+        casePort.AnswerHandshake();
+        casePort.AfterSent(2 + 272, {0x00, 0x17});
+        EXPECT_EQ(inst.WriteRecord(c.name, caller), 0);
+
+        const Bytes& sent = casePort.Sent();
+        ASSERT_EQ(sent.size(), 2u + 272u);
+        Bytes frame(sent.begin() + 2, sent.end());
+        EXPECT_EQ(frame[0], 0x32);
+        EXPECT_EQ(Bytes(frame.begin() + 1, frame.begin() + 15), ToOem(Bytes(c.wire.begin(), c.wire.end())));
+        // The record goes out with its name and its two sections' names in 866; the third
+        // section name (not part of the record) and every other byte go out as they are.
+        MeasurementRecord expected = record;
+        for (std::size_t off : {std::size_t{0}, SectionOffset(0), SectionOffset(1)}) {
+            ConvertCodePage(expected.data() + off, 14, CodePageDirection::AnsiToOem);
+        }
+        EXPECT_EQ(Bytes(frame.begin() + 15, frame.begin() + 271), Bytes(expected.begin(), expected.end()));
+        EXPECT_EQ(frame[271], Sum(Bytes(frame.begin(), frame.begin() + 271)));
+        // The caller's record is exactly as it was.
+        EXPECT_EQ(caller, record);
+    }
+}
+
+TEST_F(OtherTest, WriteRecordLeavesCallerRecordIntactEvenForCharactersOutside866) {
+    // Every byte value in the name and the section names, including those 866 has no place for.
+    MeasurementRecord record{};
+    for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    record[rec::KindSections] = 0x56;  // kind 6, five sections
+    for (int round = 0; round < 10; ++round) {
+        for (std::size_t off : {std::size_t{0}, SectionOffset(0), SectionOffset(1), SectionOffset(2),
+                                SectionOffset(3), SectionOffset(4)}) {
+            for (std::size_t k = 0; k < 14; ++k)
+                record[off + k] = static_cast<std::uint8_t>(0x80 + round * 14 + k);
+        }
+        const MeasurementRecord before = record;
+        port.AnswerHandshake(port.Sent().size());
+        port.AfterSent(port.Sent().size() + 2 + 272, {0x00, 0x00});
+        EXPECT_EQ(instrument.WriteRecord("x", record), 0);
+        EXPECT_EQ(record, before) << "round " << round;
+    }
+}
+
+TEST_F(OtherTest, HandshakeFailuresStopEveryOperationBeforeItsRequest) {
+    struct Fault {
+        const char* what;
+        std::optional<std::uint8_t> answer;
+        std::uint64_t delayMs;
+        bool ok;
+    };
+    const std::vector<Fault> faults = {
+        {"A5 at once", 0xA5, 0, true},
+        {"A5 at 499 ms", 0xA5, 499, true},
+        {"A5 at 500 ms is late", 0xA5, 500, false},
+        {"wrong byte", 0x5A, 0, false},
+        {"wrong byte 0xAA", 0xAA, 0, false},
+        {"silence", std::nullopt, 0, false},
+    };
+    struct Op {
+        const char* what;
+        std::function<std::uint8_t(Instrument&)> run;
+        std::uint8_t failure;
+    };
+    CableTable table;
+    MeasurementRecord record{};
+    const std::vector<Op> ops = {
+        {"ReadRootTable", [](Instrument& i) { return i.ReadRootTable(); }, 1},
+        {"ReadRecord", [&](Instrument& i) { return i.ReadRecord(1, &record); }, 1},
+        {"WriteRecord", [&](Instrument& i) { return i.WriteRecord("n", record); }, 1},
+        {"DeleteRecord", [](Instrument& i) { return i.DeleteRecord(1); }, 2},
+        {"ReadCableTable", [&](Instrument& i) { return i.ReadCableTable(table); }, 1},
+        {"WriteCableTable", [&](Instrument& i) { return i.WriteCableTable(table); }, 1},
+    };
+    for (const Fault& f : faults) {
+        for (const Op& op : ops) {
+            SCOPED_TRACE(std::string(f.what) + " / " + op.what);
+            FakeClock c;
+            FakePort p(c);
+            Instrument inst(p, c.AsTickSource(), [&] { c.Advance(1); });
+            if (f.answer) p.AnswerHandshake(0, *f.answer, f.delayMs);
+            const std::uint64_t start = c.Now();
+            const std::uint8_t result = op.run(inst);
+            if (f.ok) {
+                EXPECT_GT(p.Sent().size(), 2u);  // the request went out (and then timed out)
+            } else {
+                EXPECT_EQ(result, op.failure);
+                EXPECT_EQ(p.Sent(), (Bytes{0x55, 0xAA}));
+                if (!f.answer || f.delayMs > 0) {
+                    EXPECT_EQ(c.Now() - start, 500u);  // one handshake time-out, no retry
+                }
+            }
+        }
+    }
+}
+
+TEST_F(OtherTest, EachReplyByteHasItsOwnTimeOut) {
+    // A one-entry root table whose bytes come 9.999 s apart still arrives: 19 bytes in ~3 min.
+    const Bytes reply = ReadReply(RootBody({"slow"}));
+    ASSERT_EQ(reply.size(), 19u);
+    port.AnswerHandshake();
+    port.AfterSent(4, reply, 9999, 9999);
+    EXPECT_EQ(instrument.ReadRootTable(), 0);
+    EXPECT_EQ(instrument.GetRootTable().count, 1);
+    EXPECT_GE(clock.Now(), 1000u + 19 * 9999);
+
+    // The same reply with one byte late (the status exactly 10 s after the request, any later
+    // byte a little over 10 s after the one before it) fails there and takes nothing after it.
+    for (std::size_t late : {0u, 1u, 2u, 9u, 17u, 18u}) {
+        SCOPED_TRACE(late);
+        FakeClock c;
+        FakePort p(c);
+        Instrument inst(p, c.AsTickSource(), [&] { c.Advance(1); });
+        p.AnswerHandshake();
+        if (late == 0) {
+            p.AfterSent(4, reply, 10000);
+        } else {
+            p.AfterSent(4, Bytes(reply.begin(), reply.begin() + late), 0, 9999);
+            p.AfterSent(4, Bytes(reply.begin() + late, reply.end()), (late - 1) * 9999 + 10002);
+        }
+        EXPECT_EQ(inst.ReadRootTable(), 1);
+        EXPECT_EQ(p.Waiting(), reply.size() - late);
+        EXPECT_EQ(inst.GetRootTable().count, 0);
+    }
+}
+
+TEST_F(OtherTest, ResultTimeOutsOfTheWriteOperations) {
+    struct Case {
+        const char* what;
+        std::function<std::uint8_t(Instrument&)> run;
+        std::size_t requestSize;
+        Bytes reply;
+        std::uint64_t delayMs;
+        std::uint64_t gapMs;
+        std::uint8_t expected;
+        std::uint64_t minElapsed;  // fake milliseconds the operation must have waited
+    };
+    MeasurementRecord record{};
+    CableTable table;
+    const std::vector<Case> cases = {
+        {"write record: result at 2999 ms",
+         [&](Instrument& i) { return i.WriteRecord("a", record); },
+         272,
+         {0x00, 0x00},
+         2999,
+         0,
+         0,
+         2999},
+        {"write record: result at 3000 ms is too late",
+         [&](Instrument& i) { return i.WriteRecord("a", record); },
+         272,
+         {0x00, 0x00},
+         3000,
+         0,
+         1,
+         3000},
+        {"write record: no further byte, still the result",
+         [&](Instrument& i) { return i.WriteRecord("a", record); },
+         272,
+         {0x02},
+         0,
+         0,
+         2,
+         2000},
+        {"write record: further byte ignored",
+         [&](Instrument& i) { return i.WriteRecord("a", record); },
+         272,
+         {0x01, 0xFF},
+         0,
+         1999,
+         1,
+         1999},
+        {"write record: reply byte 3 returned as is",
+         [&](Instrument& i) { return i.WriteRecord("a", record); },
+         272,
+         {0x03, 0x00},
+         0,
+         0,
+         3,
+         0},
+        {"delete: result at 1999 ms",
+         [](Instrument& i) { return i.DeleteRecord(0); },
+         3,
+         {0x00, 0x00},
+         1999,
+         0,
+         0,
+         1999},
+        {"delete: result at 2000 ms is too late",
+         [](Instrument& i) { return i.DeleteRecord(0); },
+         3,
+         {0x00},
+         2000,
+         0,
+         2,
+         2000},
+        {"delete: result without further byte waits 10 s",
+         [](Instrument& i) { return i.DeleteRecord(0); },
+         3,
+         {0x01},
+         0,
+         0,
+         1,
+         10000},
+        {"delete: reply byte 7",
+         [](Instrument& i) { return i.DeleteRecord(0); },
+         3,
+         {0x07, 0x00},
+         0,
+         0,
+         7,
+         0},
+        {"write cable table: result at 9999 ms",
+         [&](Instrument& i) { return i.WriteCableTable(table); },
+         3,
+         {0x00},
+         9999,
+         0,
+         0,
+         9999},
+        {"write cable table: result at 10000 ms is too late",
+         [&](Instrument& i) { return i.WriteCableTable(table); },
+         3,
+         {0x00},
+         10000,
+         0,
+         1,
+         10000},
+        {"write cable table: no room",
+         [&](Instrument& i) { return i.WriteCableTable(table); },
+         3,
+         {0x02},
+         0,
+         0,
+         2,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeClock cl;
+        FakePort p(cl);
+        Instrument inst(p, cl.AsTickSource(), [&] { cl.Advance(1); });
+        p.AnswerHandshake();
+        p.AfterSent(2 + c.requestSize, c.reply, c.delayMs, c.gapMs);
+        const std::uint64_t start = cl.Now();
+        EXPECT_EQ(c.run(inst), c.expected);
+        EXPECT_GE(cl.Now() - start, c.minElapsed);
+        EXPECT_EQ(p.GetCharsWithoutReady(), 0);
+    }
+}
+
+TEST_F(OtherTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {
+    LoadRootTable({"first", "second"});
+    const RootTable rootBefore = instrument.GetRootTable();
+
+    const Bytes goodRoot = ReadReply(RootBody({"x", "y", "z"}));
+    Bytes badSum = goodRoot;
+    badSum.back() = static_cast<std::uint8_t>(badSum.back() + 1);
+    Bytes sumWithRequest = goodRoot;  // as if the request bytes 0x30 0x30 had been counted too
+    sumWithRequest.back() = static_cast<std::uint8_t>(sumWithRequest.back() + 0x60);
+    Bytes tooMany = ReadReply(RootBody(std::vector<std::string>(201, "n")));
+
+    struct Case {
+        const char* what;
+        Bytes reply;
+        std::size_t leftUnread;  // bytes of the reply the failed read must not have taken
+    };
+    const std::vector<Case> cases = {
+        {"status 1", Concat({{0x01}, Bytes(goodRoot.begin() + 1, goodRoot.end())}), goodRoot.size() - 1},
+        {"status 0xFF alone", {0xFF}, 0},
+        {"checksum off by one", badSum, 0},
+        {"checksum that includes the request", sumWithRequest, 0},
+        {"reply cut inside the entries", Bytes(goodRoot.begin(), goodRoot.begin() + 20), 0},
+        {"reply cut before the checksum", Bytes(goodRoot.begin(), goodRoot.end() - 1), 0},
+        {"nothing after the handshake", {}, 0},
+        {"count 201", tooMany, tooMany.size() - 2},
+        {"count 255 and nothing else", {0x00, 0xFF}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t base = port.Sent().size();
+        port.AnswerHandshake(base);
+        if (!c.reply.empty()) port.AfterSent(base + 4, c.reply);
+        EXPECT_EQ(instrument.ReadRootTable(), 1);
+        EXPECT_EQ(port.Waiting(), c.leftUnread);
+        const RootTable& now = instrument.GetRootTable();
+        EXPECT_EQ(now.count, rootBefore.count);
+        EXPECT_EQ(now.entries, rootBefore.entries);
+    }
+
+    // The record buffer and the cable table likewise.
+    MeasurementRecord buffer;
+    buffer.fill(0x5C);
+    CableTable cables;
+    cables.count = 1;
+    cables.records[0] = test::MakeCable("Старый", 0, 1, 2, 3, 0x77);
+    cables.records[5].fill(0x42);
+    const CableTable cablesBefore = cables;
+    MeasurementRecord recordBody{};
+    recordBody.fill(0x33);
+    Bytes recordReply = ReadReply(Bytes(recordBody.begin(), recordBody.end()));
+    recordReply.back() ^= 0x01;
+    Bytes cableReply = ReadReply(Concat({{65}, Bytes(65 * 32, 0x31)}));
+
+    const std::size_t base = port.Sent().size();
+    port.AnswerHandshake(base);
+    port.AfterSent(base + 5, recordReply);
+    EXPECT_EQ(instrument.ReadRecord(3, &buffer), 1);
+    for (std::uint8_t byte : buffer) ASSERT_EQ(byte, 0x5C);
+
+    const std::size_t base2 = port.Sent().size();
+    port.AnswerHandshake(base2);
+    port.AfterSent(base2 + 4, cableReply);
+    EXPECT_EQ(instrument.ReadCableTable(cables), 1);
+    EXPECT_EQ(port.Waiting(), 65u * 32 + 1);  // nothing taken after the count
+    EXPECT_EQ(cables.count, cablesBefore.count);
+    EXPECT_EQ(cables.records, cablesBefore.records);
+}
+
+TEST_F(OtherTest, BytesLeftFromAFailedReadAreDiscardedByTheNextHandshake) {
+    port.AnswerHandshake();
+    port.AfterSent(5, {0x03, 0x11, 0x22, 0x33});  // a non-zero status with stray bytes behind it
+    MeasurementRecord r{};
+    EXPECT_EQ(instrument.ReadRecord(0, &r), 1);
+    EXPECT_EQ(port.Waiting(), 3u);
+
+    port.AnswerHandshake(5);
+    port.AfterSent(9, ReadReply({0}));
+    EXPECT_EQ(instrument.ReadRootTable(), 0);
+    EXPECT_EQ(instrument.GetRootTable().count, 0);
+    EXPECT_EQ(port.Waiting(), 0u);
+}
+
+TEST_F(OtherTest, EmptyInstrumentAndFullTables) {
+    port.AnswerHandshake();
+    port.AfterSent(4, {0x00, 0x00, 0x00});
+    EXPECT_EQ(instrument.ReadRootTable(), 0);
+    EXPECT_EQ(instrument.GetRootTable().count, 0);
+
+    std::vector<std::string> names;
+    for (int i = 0; i < 200; ++i) names.push_back("n" + std::to_string(i));
+    LoadRootTable(names);
+    EXPECT_EQ(instrument.GetRootTable().count, 200);
+    EXPECT_EQ(NameText(instrument.GetRootTable().entries[199].data()), "n199          ");
+
+    CableTable table;
+    Bytes body{64};
+    for (int i = 0; i < 64; ++i) {
+        CableRecord c = test::MakeCable("c" + std::to_string(i), 1, 2, 3, 4, 0xEE);
+        body.insert(body.end(), c.begin(), c.end());
+    }
+    const std::size_t base = port.Sent().size();
+    port.AnswerHandshake(base);
+    port.AfterSent(base + 4, ReadReply(body));
+    EXPECT_EQ(instrument.ReadCableTable(table), 0);
+    EXPECT_EQ(table.count, 64);
+    EXPECT_EQ(table.records[63], test::MakeCable("c63", 1, 2, 3, 4, 0xEE));
+}
+
+TEST_F(OtherTest, NamesAreConvertedExactlyWhereTheyAre) {
+    // Every field is filled with 866 Cyrillic; only the name and the first min(n, 5) section
+    // names may change.
+    struct Case {
+        int storedSections;
+        int converted;
+    };
+    for (const Case c : {Case{0, 0}, Case{2, 2}, Case{5, 5}, Case{6, 5}, Case{15, 5}}) {
+        SCOPED_TRACE(c.storedSections);
+        MeasurementRecord wire;
+        for (std::size_t i = 0; i < wire.size(); ++i) wire[i] = static_cast<std::uint8_t>(0x80 + i % 0x70);
+        wire[rec::KindSections] = static_cast<std::uint8_t>(c.storedSections << 4 | KindRs);
+        MeasurementRecord expected = wire;
+        ConvertCodePage(expected.data(), 14, CodePageDirection::OemToAnsi);
+        for (int s = 0; s < c.converted; ++s) {
+            ConvertCodePage(expected.data() + SectionOffset(s), 14, CodePageDirection::OemToAnsi);
+        }
+        const std::size_t base = port.Sent().size();
+        port.AnswerHandshake(base);
+        port.AfterSent(base + 5, ReadReply(Bytes(wire.begin(), wire.end())));
+        MeasurementRecord buffer{};
+        ASSERT_EQ(instrument.ReadRecord(7, &buffer), 0);
+        EXPECT_EQ(buffer, expected);
+    }
+
+    // Root table: the 14 name bytes only; cable table: the 14 name bytes of each record only.
+    LoadRootTable({Utf8ToAnsi("Замер Ёж №5")});
+    const RootEntry& entry = instrument.GetRootTable().entries[0];
+    EXPECT_EQ(TrimName(entry.data()), Utf8ToAnsi("Замер Ёж №5"));
+    EXPECT_EQ(entry[14], 0x86);
+    EXPECT_EQ(entry[15], 0xE0);
+
+    CableRecord cable = test::MakeCable("ТПП-Ал", 1, 40, 90, 50, 0xA0);
+    CableRecord wireCable = cable;
+    ConvertCodePage(wireCable.data(), 14, CodePageDirection::AnsiToOem);
+    CableTable table;
+    const std::size_t base = port.Sent().size();
+    port.AnswerHandshake(base);
+    port.AfterSent(base + 4, ReadReply(Concat({{1}, Bytes(wireCable.begin(), wireCable.end())})));
+    ASSERT_EQ(instrument.ReadCableTable(table), 0);
+    EXPECT_EQ(table.count, 1);
+    EXPECT_EQ(table.records[0], cable);
+}
+
+TEST_F(OtherTest, WriteCableTableSendsConvertedCopies) {
+    CableTable table;
+    table.count = 2;
+    table.records[0] = test::MakeCable("Медь 0,4", 0, 45.5f, 139.f, 40, 0xC8);
+    table.records[1] = test::MakeCable("Алюм", 7, 50.f, 200.f, 90, 0xFE);
+    table.records[2] = test::MakeCable("unused", 0, 1, 1, 1);
+    const CableTable before = table;
+
+    port.AnswerHandshake();
+    port.AfterSent(2 + 2 + 64 + 1, {0x00});
+    EXPECT_EQ(instrument.WriteCableTable(table), 0);
+    Bytes expected{0x41, 0x02};
+    for (int i = 0; i < 2; ++i) {
+        CableRecord wire = before.records[i];
+        ConvertCodePage(wire.data(), 14, CodePageDirection::AnsiToOem);
+        expected.insert(expected.end(), wire.begin(), wire.end());
+    }
+    expected.push_back(Sum(expected));
+    EXPECT_EQ(Bytes(port.Sent().begin() + 2, port.Sent().end()), expected);
+    EXPECT_EQ(table.records, before.records);
+
+    // A count the table cannot hold is refused before anything is sent.
+    table.count = 65;
+    port.ClearSent();
+    EXPECT_EQ(instrument.WriteCableTable(table), 1);
+    EXPECT_TRUE(port.Sent().empty());
+}
+
+TEST_F(OtherTest, ReadRecordWithoutBufferFailsWithoutExchange) {
+    EXPECT_EQ(instrument.ReadRecord(0, nullptr), 1);
+    EXPECT_TRUE(port.Sent().empty());
+    EXPECT_EQ(port.InFlushes(), 0);
+}
+
+TEST_F(OtherTest, SecondOperationFromThePumpIsRefusedAtOnce) {
+    LoadRootTable({"kept"});
+    const RootTable rootBefore = instrument.GetRootTable();
+    MeasurementRecord buffer;
+    buffer.fill(0x99);
+    CableTable cables;
+    cables.count = 1;
+    cables.records[0] = test::MakeCable("kept", 0, 1, 2, 3);
+    const CableTable cablesBefore = cables;
+
+    // The outer read waits 50 ms for its status; meanwhile the pump tries every operation.
+    const std::size_t base = port.Sent().size();
+    port.AnswerHandshake(base);
+    port.AfterSent(base + 4, ReadReply(RootBody({"new one", "new two"})), 50);
+    std::vector<std::uint8_t> nestedResults;
+    bool tried = false;
+    duringPump = [&] {
+        if (tried || !instrument.Busy() || port.Sent().size() != base + 4) return;
+        tried = true;
+        const std::size_t sentBefore = port.Sent().size();
+        const std::uint8_t checksumBefore = instrument.Checksum();
+        const std::uint64_t clockBefore = clock.Now();
+        nestedResults = {
+            instrument.ReadRootTable(),          instrument.ReadRecord(0, &buffer),
+            instrument.WriteRecord("x", buffer), instrument.DeleteRecord(0),
+            instrument.ReadCableTable(cables),   instrument.WriteCableTable(cables),
+        };
+        EXPECT_EQ(port.Sent().size(), sentBefore);
+        EXPECT_EQ(instrument.Checksum(), checksumBefore);
+        EXPECT_EQ(clock.Now(), clockBefore);  // refused at once: no waiting
+        EXPECT_TRUE(instrument.Busy());
+    };
+    EXPECT_EQ(instrument.ReadRootTable(), 0);
+    duringPump = nullptr;
+
+    ASSERT_TRUE(tried);
+    EXPECT_EQ(nestedResults, (Bytes{1, 1, 1, 2, 1, 1}));
+    EXPECT_FALSE(instrument.Busy());
+    EXPECT_EQ(instrument.GetRootTable().count, 2);
+    EXPECT_NE(instrument.GetRootTable().entries[0], rootBefore.entries[0]);
+    for (std::uint8_t b : buffer) ASSERT_EQ(b, 0x99);
+    EXPECT_EQ(cables.count, cablesBefore.count);
+    EXPECT_EQ(cables.records, cablesBefore.records);
+}
+
+TEST_F(OtherTest, ChecksumBuildingBlocks) {
+    // SendByte and SendBlock count, ReceiveByte does not, ReceiveCountedByte does.
+    instrument.ClearChecksum();
+    instrument.SendByte(0xF0);
+    const std::uint8_t block[] = {0x20, 0x01};
+    instrument.SendBlock(block, sizeof block);
+    EXPECT_EQ(instrument.Checksum(), 0x11);
+    port.Deliver({0x05, 0x06, 0x07, 0x08});
+    std::uint8_t b = 0;
+    EXPECT_EQ(instrument.ReceiveByte(10, b), 0);
+    EXPECT_EQ(b, 0x05);
+    EXPECT_EQ(instrument.Checksum(), 0x11);
+    EXPECT_EQ(instrument.ReceiveCountedByte(10, b), 0);
+    EXPECT_EQ(instrument.Checksum(), 0x17);
+    std::uint8_t two[2];
+    EXPECT_EQ(instrument.ReceiveCountedBlock(10, two, 2), 0);
+    EXPECT_EQ(instrument.Checksum(), 0x26);
+    EXPECT_EQ(instrument.ReceiveCountedBlock(10, two, 1), 1);  // nothing more: time-out
+    EXPECT_EQ(port.Sent(), (Bytes{0xF0, 0x20, 0x01}));
+}
+
+}  // namespace
+}  // namespace zemrik
