@@ -1,0 +1,36 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Runs a program to its end for end-to-end tests: its stdout and stderr captured apart, an
+// optional stdin text, extra environment, and a time-out after which the child is killed.
+namespace zemrik::test {
+
+struct ProcessOptions {
+    std::optional<std::string> stdinText;  // nullopt: the child's stdin is /dev/null
+    // Set (or, with nullopt, remove) these variables in the child's copy of our environment.
+    std::vector<std::pair<std::string, std::optional<std::string>>> env;
+    std::string workingDirectory;  // empty: ours
+    std::chrono::milliseconds timeout{30000};
+};
+
+struct ProcessResult {
+    bool started = false;   // false: the program could not be run at all (see `error`)
+    int exitCode = -1;      // valid when the child exited normally
+    int signal = 0;         // the signal that ended it, else 0
+    bool timedOut = false;  // killed because it outlived the time-out
+    std::string out;
+    std::string err;
+    std::string error;  // why it could not be started
+
+    bool Exited(int code) const { return started && signal == 0 && !timedOut && exitCode == code; }
+};
+
+// args[0] is the program's path (no PATH search).
+ProcessResult RunProcess(const std::vector<std::string>& args, const ProcessOptions& options = {});
+
+}  // namespace zemrik::test
