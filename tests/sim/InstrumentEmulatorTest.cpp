@@ -1,0 +1,296 @@
+#include "sim/InstrumentEmulator.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "common/CodePage.h"
+#include "sim/SimOptions.h"
+#include "support/RecordBuilders.h"
+
+namespace zemrik {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Flatten(const std::vector<EmulatorReply>& replies) {
+    Bytes all;
+    for (const EmulatorReply& r : replies) all.insert(all.end(), r.bytes.begin(), r.bytes.end());
+    return all;
+}
+
+Bytes Framed(Bytes frame) {
+    frame.push_back(static_cast<std::uint8_t>(std::accumulate(frame.begin(), frame.end(), 0u)));
+    return frame;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+const Bytes Sync{0x55, 0xAA};
+
+Bytes WriteFrame(std::uint8_t fill) { return Framed(Cat({{0x32}, Bytes(14, 'N'), Bytes(256, fill)})); }
+
+TEST(InstrumentEmulatorTest, RawRequestSequences) {
+    MeasurementRecord r{};
+    r.fill(0x10);
+    r[rec::KindSections] = 0x13;
+    const Bytes rootOfOne =
+        Cat({{0x00, 0x01}, Bytes(14, 0x10), {0x13, 0x00}, {0xF4}});  // 1 + 14 * 0x10 + 0x13
+    struct Case {
+        const char* what;
+        Bytes in;
+        Bytes out;
+        std::size_t recordsAfter;
+        int cablesAfter;
+    };
+    Bytes badWrite = WriteFrame(0x44);
+    badWrite.back() = static_cast<std::uint8_t>(badWrite.back() + 1);
+    const Bytes cablesTooMany = Framed(Cat({{0x41, 65}, Bytes(65 * 32, 0x20)}));
+    const std::vector<Case> cases = {
+        {"noise before the handshake", Cat({{0x00, 0x13, 0xAA}, Sync}), {0xA5}, 1, 0},
+        {"repeated first sync byte", {0x55, 0x55, 0xAA}, {0xA5}, 1, 0},
+        {"a command without handshake is ignored", {0x30, 0x30, 0x33, 0x00, 0x33}, {}, 1, 0},
+        {"unknown command ends the exchange", Cat({Sync, {0x99, 0x30, 0x30}}), {0xA5}, 1, 0},
+        {"second handshake before the command", Cat({Sync, Sync, {0x30, 0x30}}),
+         Cat({{0xA5, 0xA5}, rootOfOne}), 1, 0},
+        {"root table", Cat({Sync, {0x30, 0x30}}), Cat({{0xA5}, rootOfOne}), 1, 0},
+        {"root table, bad request checksum", Cat({Sync, {0x30, 0x31}}), {0xA5, 0x01}, 1, 0},
+        {"record out of range", Cat({Sync, {0x31, 0x01, 0x32}}), {0xA5, 0x01}, 1, 0},
+        {"record, bad request checksum", Cat({Sync, {0x31, 0x00, 0x30}}), {0xA5, 0x01}, 1, 0},
+        {"delete out of range", Cat({Sync, {0x33, 0x01, 0x34}}), {0xA5, 0x01, 0x00}, 1, 0},
+        {"delete, bad request checksum", Cat({Sync, {0x33, 0x00, 0x34}}), {0xA5, 0x01, 0x00}, 1, 0},
+        {"delete", Cat({Sync, {0x33, 0x00, 0x33}}), {0xA5, 0x00, 0x00}, 0, 0},
+        {"write", Cat({Sync, WriteFrame(0x44)}), {0xA5, 0x00, 0x00}, 2, 0},
+        {"write, bad request checksum", Cat({Sync, badWrite}), {0xA5, 0x01, 0x00}, 1, 0},
+        {"handshake bytes inside a write are data", Cat({Sync, WriteFrame(0x55)}), {0xA5, 0x00, 0x00}, 2, 0},
+        {"empty cable table", Cat({Sync, {0x40, 0x40}}), {0xA5, 0x00, 0x00, 0x00}, 1, 0},
+        {"cable write of 65 is taken in whole and refused",
+         Cat({Sync, cablesTooMany, Sync}),
+         {0xA5, 0x02, 0xA5},
+         1,
+         0},
+        {"cable write of 1", Cat({Sync, Framed(Cat({{0x41, 0x01}, Bytes(32, 0x30)}))}), {0xA5, 0x00}, 1, 1},
+        {"cable write, bad request checksum", Cat({Sync, {0x41, 0x00, 0x40}}), {0xA5, 0x01}, 1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstrumentEmulator whole;
+        whole.AddRecord(r);
+        EXPECT_EQ(Flatten(whole.Receive(c.in)), c.out);
+        EXPECT_EQ(whole.Records().size(), c.recordsAfter);
+        EXPECT_EQ(whole.Cables().count, c.cablesAfter);
+
+        // Byte by byte, as a slow line delivers it, the instrument answers the same.
+        InstrumentEmulator split;
+        split.AddRecord(r);
+        Bytes out;
+        for (std::uint8_t b : c.in) {
+            Bytes one = Flatten(split.Receive(Bytes{b}));
+            out.insert(out.end(), one.begin(), one.end());
+        }
+        EXPECT_EQ(out, c.out);
+    }
+}
+
+TEST(InstrumentEmulatorTest, FaultsShapeTheReplies) {
+    MeasurementRecord r{};
+    r.fill(0x01);
+    struct Case {
+        const char* what;
+        EmulatorFaults faults;
+        Bytes in;
+        std::vector<EmulatorReply> out;
+    };
+    auto faults = [](auto set) {
+        EmulatorFaults f;
+        set(f);
+        return f;
+    };
+    const Bytes readRecord = Cat({Sync, {0x31, 0x00, 0x31}});
+    Bytes fullRecordReply = Cat({{0x00}, Bytes(256, 0x01), {0x00}});
+    Bytes badSumReply = fullRecordReply;
+    badSumReply.back() = 0x01;
+    const std::vector<Case> cases = {
+        {"handshake byte and delay",
+         faults([](auto& f) {
+             f.handshakeByte = 0x5A;
+             f.handshakeDelayMs = 700;
+         }),
+         Sync,
+         {{700, {0x5A}}}},
+        {"no handshake", faults([](auto& f) { f.noHandshake = true; }), readRecord, {}},
+        {"delay before replies only",
+         faults([](auto& f) { f.delayMs = 250; }),
+         readRecord,
+         {{0, {0xA5}}, {250, fullRecordReply}}},
+        {"bad checksum",
+         faults([](auto& f) { f.badChecksum = true; }),
+         readRecord,
+         {{0, {0xA5}}, {0, badSumReply}}},
+        {"status", faults([](auto& f) { f.status = 9; }), readRecord, {{0, {0xA5}}, {0, {0x09}}}},
+        {"stop after 3",
+         faults([](auto& f) { f.stopAfter = 3; }),
+         readRecord,
+         {{0, {0xA5}}, {0, {0x00, 0x01, 0x01}}}},
+        {"no further byte",
+         faults([](auto& f) { f.noFurtherByte = true; }),
+         Cat({Sync, {0x33, 0x01, 0x34}}),
+         {{0, {0xA5}}, {0, {0x01}}}},
+        {"refuse writes",
+         faults([](auto& f) { f.refuseWrites = 7; }),
+         Cat({Sync, WriteFrame(1)}),
+         {{0, {0xA5}}, {0, {0x07, 0x00}}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InstrumentEmulator emu;
+        emu.AddRecord(r);
+        emu.SetFaults(c.faults);
+        const std::vector<EmulatorReply> out = emu.Receive(c.in);
+        ASSERT_EQ(out.size(), c.out.size());
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            EXPECT_EQ(out[i].delayMs, c.out[i].delayMs) << i;
+            EXPECT_EQ(out[i].bytes, c.out[i].bytes) << i;
+        }
+        EXPECT_EQ(emu.Records().size(), 1u);
+    }
+}
+
+TEST(InstrumentEmulatorTest, ResetDropsAHalfReceivedRequest) {
+    InstrumentEmulator emu;
+    const Bytes frame = WriteFrame(0x20);
+    EXPECT_EQ(Flatten(emu.Receive(Cat({Sync, Bytes(frame.begin(), frame.begin() + 100)}))), Bytes{0xA5});
+    EXPECT_TRUE(emu.MidFrame());
+    EXPECT_TRUE(emu.Receive(Sync).empty());  // still inside the write's data
+    emu.Reset();
+    EXPECT_FALSE(emu.MidFrame());
+    EXPECT_EQ(Flatten(emu.Receive(Sync)), Bytes{0xA5});
+    EXPECT_TRUE(emu.Records().empty());
+}
+
+TEST(InstrumentEmulatorTest, MemoryKeeps866AndHandsBack1251) {
+    auto list = std::make_unique<MeasurementList>();
+    list->count = 2;
+    list->slots[0] = test::RecordBuilder("Первый")
+                         .Sections(1)
+                         .Section(0, "Кабель", 0, 1, 2, 3, 4)
+                         .Section(1, "Ж", 0, 1, 2, 3, 4);
+    list->slots[1] = test::RecordBuilder("Второй").Filler(3);
+    InstrumentEmulator emu;
+    emu.LoadRecords(*list);
+    ASSERT_EQ(emu.Records().size(), 2u);
+    MeasurementRecord oem = list->slots[0];
+    ConvertCodePage(oem.data(), 14, CodePageDirection::AnsiToOem);
+    ConvertCodePage(oem.data() + SectionOffset(0), 14, CodePageDirection::AnsiToOem);
+    EXPECT_EQ(emu.Records()[0], oem);  // section 1 is beyond the count and stays as it was
+
+    auto back = std::make_unique<MeasurementList>();
+    emu.StoreRecords(*back);
+    EXPECT_EQ(back->count, 2);
+    EXPECT_EQ(back->slots[0], list->slots[0]);
+    EXPECT_EQ(back->slots[1], list->slots[1]);
+
+    CableTable cables;
+    cables.count = 1;
+    cables.records[0] = test::MakeCable("Медь", 0, 1, 2, 3, 0x99);
+    cables.records[1] = test::MakeCable("unused", 0, 1, 2, 3);
+    emu.LoadCables(cables);
+    EXPECT_EQ(emu.Cables().records[0][0], AnsiToOem(cables.records[0][0]));
+    CableTable out;
+    emu.StoreCables(out);
+    EXPECT_EQ(out.count, 1);
+    EXPECT_EQ(out.records[0], cables.records[0]);
+}
+
+TEST(SimOptionsTest, CommandLine) {
+    std::string error;
+    auto all = ParseSimOptions({"--records",
+                                "a.zmk",
+                                "--cables",
+                                "b.cbl",
+                                "--save-records",
+                                "c.zmk",
+                                "--save-cables",
+                                "d.cbl",
+                                "--capacity",
+                                "7",
+                                "--no-handshake",
+                                "--handshake-byte",
+                                "5a",
+                                "--handshake-delay",
+                                "600",
+                                "--bad-checksum",
+                                "--status",
+                                "3",
+                                "--no-further-byte",
+                                "--refuse-writes",
+                                "2",
+                                "--stop-after",
+                                "10",
+                                "--delay",
+                                "1500",
+                                "--pace-baud",
+                                "28800",
+                                "--link",
+                                "/tmp/x",
+                                "--no-stdin",
+                                "--trace"},
+                               error);
+    ASSERT_TRUE(all) << error;
+    EXPECT_EQ(all->recordsPath, "a.zmk");
+    EXPECT_EQ(all->cablesPath, "b.cbl");
+    EXPECT_EQ(all->saveRecordsPath, "c.zmk");
+    EXPECT_EQ(all->saveCablesPath, "d.cbl");
+    EXPECT_EQ(all->capacity, 7);
+    EXPECT_TRUE(all->faults.noHandshake);
+    EXPECT_EQ(all->faults.handshakeByte, 0x5A);
+    EXPECT_EQ(all->faults.handshakeDelayMs, 600u);
+    EXPECT_TRUE(all->faults.badChecksum);
+    EXPECT_EQ(all->faults.status, 3);
+    EXPECT_TRUE(all->faults.noFurtherByte);
+    EXPECT_EQ(all->faults.refuseWrites, 2);
+    EXPECT_EQ(all->faults.stopAfter, 10u);
+    EXPECT_EQ(all->faults.delayMs, 1500u);
+    EXPECT_EQ(all->paceBaud, 28800u);
+    EXPECT_EQ(all->linkPath, "/tmp/x");
+    EXPECT_TRUE(all->noStdin);
+    EXPECT_TRUE(all->trace);
+
+    auto none = ParseSimOptions({}, error);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->capacity, 200);
+    EXPECT_EQ(none->faults.handshakeByte, 0xA5);
+    EXPECT_FALSE(none->faults.refuseWrites);
+    EXPECT_FALSE(none->faults.stopAfter);
+    EXPECT_EQ(none->paceBaud, 0u);
+
+    auto hex = ParseSimOptions({"--handshake-byte", "0xA4", "--status", "0x10"}, error);
+    ASSERT_TRUE(hex);
+    EXPECT_EQ(hex->faults.handshakeByte, 0xA4);
+    EXPECT_EQ(hex->faults.status, 0x10);
+
+    const std::vector<std::vector<std::string>> bad = {
+        {"--capacity", "201"},       {"--capacity"},
+        {"--capacity", "-1"},        {"--status", "256"},
+        {"--handshake-byte", "1FF"}, {"--handshake-byte", "xyz"},
+        {"--delay", "1.5"},          {"--records"},
+        {"--pace-baud", ""},         {"--frobnicate"},
+        {"--stop-after", "0x"},
+    };
+    for (const auto& args : bad) {
+        SCOPED_TRACE(args[0]);
+        error.clear();
+        EXPECT_FALSE(ParseSimOptions(args, error));
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+}  // namespace
+}  // namespace zemrik
