@@ -21,6 +21,13 @@ CableTable FilledTable(int count, std::uint32_t seed) {
     return table;
 }
 
+// Random bytes standing for `records` records; may be more than a table holds.
+std::string RandomRecords(int records, std::uint32_t seed) {
+    std::string bytes(CableRecordSize * records, '\0');
+    test::FillBytes(reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size(), seed);
+    return bytes;
+}
+
 std::string RecordBytes(const CableTable& table, int count) {
     std::string bytes;
     for (int i = 0; i < count; ++i) bytes.append(table.records[i].begin(), table.records[i].end());
@@ -53,7 +60,7 @@ TEST(CableTableFile, SizeDecidesTheCountAndTrailingBytesAreDropped) {
     const Case cases[] = {{0, 0}, {1, 0}, {31, 0}, {32, 1}, {100, 3}, {2048, 64}, {2048 + 31, 64}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
-        std::string bytes = RecordBytes(FilledTable(65, 500), 65).substr(0, c.size);
+        std::string bytes = RandomRecords(65, 500).substr(0, c.size);
         const std::string path = dir.File("s.cbl");
         WriteWholeFile(path, bytes);
         CableTable table = source;
@@ -68,7 +75,7 @@ TEST(CableTableFile, SizeDecidesTheCountAndTrailingBytesAreDropped) {
 
 TEST(CableTableFile, RefusedFilesLeaveTheTableUntouched) {
     TempFolder dir;
-    WriteWholeFile(dir.File("65.cbl"), RecordBytes(FilledTable(65, 600), 65));
+    WriteWholeFile(dir.File("65.cbl"), RandomRecords(65, 600));
     WriteWholeFile(dir.File("big.cbl"), std::string(100000, 'x'));
     std::filesystem::create_directory(dir.File("folder.cbl"));
     for (const char* name : {"65.cbl", "big.cbl", "folder.cbl", "missing.cbl"}) {

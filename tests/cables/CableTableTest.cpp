@@ -60,7 +60,7 @@ TEST(CableRecord, RowTexts) {
 TEST(CableRecord, EveryDiameterByteFormatsAndReadsBack) {
     for (int d = 0; d < 256; ++d) {
         const CableRecord r = MakeCable("d", 0, 0, 0, static_cast<std::uint8_t>(d));
-        char expected[8];
+        char expected[16];
         std::snprintf(expected, sizeof expected, "%d,%02d", d / 100, d % 100);
         const std::string comma = CableDText(r, ",");
         ASSERT_EQ(comma, expected) << d;
