@@ -1,0 +1,265 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cables/CableTableFile.h"
+#include "common/CodePage.h"
+#include "link/Other.h"
+#include "measurement/MeasurementFile.h"
+#include "support/PtySim.h"
+#include "support/RecordBuilders.h"
+#include "support/RunProcess.h"
+
+// The real zemrik-sim binary on its pseudo-terminal.
+namespace zemrik {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+using test::RawTerminal;
+using test::SimProcess;
+
+// The protocol's port over the raw terminal, without worker threads: enough to drive the real
+// emulator through Instrument in a test.
+class TerminalPort : public InstrumentPort {
+public:
+    explicit TerminalPort(int fd) : fd_(fd) {}
+    void FlushInBuffer() override {
+        Fill();
+        in_.clear();
+    }
+    void FlushOutBuffer() override {}
+    int PutChar(std::uint8_t c) override { return PutBlock(&c, 1); }
+    int PutBlock(const std::uint8_t* data, int count) override {
+        int done = 0;
+        while (done < count) {
+            ssize_t n = ::write(fd_, data + done, static_cast<std::size_t>(count - done));
+            if (n > 0) {
+                done += static_cast<int>(n);
+            } else if (n < 0 && errno == EAGAIN) {
+                pollfd p{fd_, POLLOUT, 0};
+                ::poll(&p, 1, 1000);
+            } else if (!(n < 0 && errno == EINTR)) {
+                break;
+            }
+        }
+        return done;
+    }
+    bool CharReady() override {
+        if (in_.empty()) Fill();
+        return !in_.empty();
+    }
+    std::uint8_t GetChar() override {
+        std::uint8_t c = in_.front();
+        in_.pop_front();
+        return c;
+    }
+    // The message pump: waits (briefly) for the terminal to have something to read.
+    void WaitForInput() {
+        pollfd p{fd_, POLLIN, 0};
+        ::poll(&p, 1, 5);
+    }
+
+private:
+    void Fill() {
+        std::uint8_t buffer[4096];
+        ssize_t n;
+        while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) in_.insert(in_.end(), buffer, buffer + n);
+    }
+    int fd_;
+    std::deque<std::uint8_t> in_;
+};
+
+MeasurementRecord Record(int i) {
+    return test::RecordBuilder("Замер " + std::to_string(i))
+        .Filler(i + 1)
+        .Kind(KindCx)
+        .Sections(1)
+        .Section(0, "ТПП", 0, 45, 90, 100, 50)
+        .Build();
+}
+
+class SimProcessTest : public ::testing::Test {
+protected:
+    std::string WriteRecords(int count) {
+        auto list = std::make_unique<MeasurementList>();
+        list->count = static_cast<std::uint8_t>(count);
+        for (int i = 0; i < count; ++i) list->slots[i] = Record(i);
+        FileHeader header{};
+        header[5] = 0x5E;  // header bytes beyond the count travel through the emulator
+        const std::string path = folder.File("in.zmk");
+        EXPECT_TRUE(WriteMeasurementFile(path, *list, header));
+        return path;
+    }
+
+    void Start(std::vector<std::string> args) {
+        ASSERT_TRUE(sim.Start(ZEMRIK_SIM_PATH, args, 10s, folder.File("stderr.txt"))) << sim.Error();
+        ASSERT_TRUE(terminal.Open(sim.SlavePath())) << sim.SlavePath();
+    }
+
+    Bytes Exchange(const Bytes& request, std::size_t replySize) {
+        EXPECT_TRUE(terminal.Write(request));
+        return terminal.Read(replySize, 5s);
+    }
+
+    test::TempFolder folder;
+    SimProcess sim;
+    RawTerminal terminal;
+};
+
+TEST_F(SimProcessTest, AnswersTheHandshakeAndSurvivesTheClientClosing) {
+    Start({});
+    EXPECT_EQ(sim.SlavePath().rfind("/dev/pts/", 0), 0u) << sim.SlavePath();
+    EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0xA5});
+    EXPECT_EQ(Exchange({0x30, 0x30}, 3), (Bytes{0x00, 0x00, 0x00}));
+
+    // A program that closes the terminal and opens it again finds the instrument still there.
+    terminal.Close();
+    ASSERT_TRUE(terminal.Open(sim.SlavePath()));
+    EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0xA5});
+    terminal.Close();
+    ASSERT_TRUE(terminal.Open(sim.SlavePath()));
+    EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0xA5});
+
+    auto end = sim.Stop(SIGTERM);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->Clean()) << end->code << " " << end->signal;
+}
+
+TEST_F(SimProcessTest, InstrumentRoundTripThroughTheTerminalAndSavedFiles) {
+    const std::string in = WriteRecords(3);
+    CableTable cables;
+    cables.count = 2;
+    cables.records[0] = test::MakeCable("Медь", 0, 1, 2, 3, 0x42);
+    cables.records[1] = test::MakeCable("Алюминий", 1, 4, 5, 6);
+    ASSERT_TRUE(SaveTableFile(folder.File("in.cbl"), cables));
+    const std::string outZmk = folder.File("out.zmk");
+    const std::string outCbl = folder.File("out.cbl");
+    // Paced at the instrument's line rate, so the replies trickle in as they would on a cable.
+    Start({"--records", in, "--cables", folder.File("in.cbl"), "--save-records", outZmk, "--save-cables",
+           outCbl, "--pace-baud", "28800"});
+
+    TerminalPort port(terminal.Fd());
+    Instrument instrument(port, SteadyMilliseconds, [&] { port.WaitForInput(); });
+    ASSERT_EQ(instrument.ReadRootTable(), 0);
+    ASSERT_EQ(instrument.GetRootTable().count, 3);
+    for (int i = 0; i < 3; ++i) {
+        MeasurementRecord r{};
+        ASSERT_EQ(instrument.ReadRecord(static_cast<std::uint8_t>(i), &r), 0);
+        EXPECT_EQ(r, Record(i));
+    }
+    CableTable read;
+    ASSERT_EQ(instrument.ReadCableTable(read), 0);
+    EXPECT_EQ(read.records, cables.records);
+
+    EXPECT_EQ(instrument.DeleteRecord(0), 0);
+    EXPECT_EQ(instrument.WriteRecord(Utf8ToAnsi("Новая"), Record(7)), 0);
+    read.count = 1;
+    EXPECT_EQ(instrument.WriteCableTable(read), 0);
+
+    auto end = sim.Stop(SIGINT);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->Clean());
+
+    auto saved = std::make_unique<MeasurementList>();
+    FileHeader header{};
+    ASSERT_TRUE(ReadMeasurementFile(outZmk, *saved, header));
+    ASSERT_EQ(saved->count, 3);
+    EXPECT_EQ(saved->slots[0], Record(1));
+    EXPECT_EQ(saved->slots[1], Record(2));
+    MeasurementRecord written = Record(7);
+    RenameRecord(written, Utf8ToAnsi("Новая"));
+    EXPECT_EQ(saved->slots[2], written);
+    EXPECT_EQ(header[5], 0x5E);
+    CableTable savedCables;
+    ASSERT_TRUE(LoadTableFile(outCbl, savedCables));
+    EXPECT_EQ(savedCables.count, 1);
+    EXPECT_EQ(savedCables.records[0], cables.records[0]);
+}
+
+TEST_F(SimProcessTest, LinkExistsWhileRunningAndGoesAtExit) {
+    const std::string link = folder.File("instrument");
+    Start({"--link", link});
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), sim.SlavePath());
+    RawTerminal viaLink;
+    ASSERT_TRUE(viaLink.Open(link));
+    ASSERT_TRUE(viaLink.Write({0x55, 0xAA}));
+    EXPECT_EQ(viaLink.Read(1, 5s), Bytes{0xA5});
+
+    auto end = sim.Stop(SIGTERM);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->Clean());
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);
+}
+
+TEST_F(SimProcessTest, EndsWhenStdinClosesUnlessToldNotTo) {
+    Start({"--trace"});
+    sim.CloseStdin();
+    auto end = sim.Wait(10s);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->Clean());
+
+    SimProcess background;
+    ASSERT_TRUE(background.Start(ZEMRIK_SIM_PATH, {"--no-stdin", "--trace"}, 10s, folder.File("bg.txt")))
+        << background.Error();
+    background.CloseStdin();
+    RawTerminal t;
+    ASSERT_TRUE(t.Open(background.SlavePath()));
+    ASSERT_TRUE(t.Write({0x55, 0xAA}));
+    EXPECT_EQ(t.Read(1, 5s), Bytes{0xA5});  // still there after its stdin closed
+    auto bgEnd = background.Stop(SIGTERM);
+    ASSERT_TRUE(bgEnd);
+    EXPECT_TRUE(bgEnd->Clean());
+    const std::string trace = test::ReadWholeFile(folder.File("bg.txt"));
+    EXPECT_NE(trace.find("rx: 55 AA"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("tx: A5"), std::string::npos) << trace;
+}
+
+TEST_F(SimProcessTest, FaultFlagsReachTheLine) {
+    Start({"--handshake-byte", "5A", "--status", "4"});
+    EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0x5A});
+    EXPECT_EQ(Exchange({0x30, 0x30}, 1), Bytes{0x04});
+    // Nothing came after the status: the next byte on the line is the next handshake's answer.
+    EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0x5A});
+}
+
+TEST_F(SimProcessTest, BadStartsExitWithAReason) {
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        const char* inErr;
+    };
+    const std::vector<Case> cases = {
+        {{ZEMRIK_SIM_PATH, "--frobnicate"}, 2, "unknown argument"},
+        {{ZEMRIK_SIM_PATH, "--capacity", "300"}, 2, "--capacity"},
+        {{ZEMRIK_SIM_PATH, "--records", "/nonexistent/x.zmk"}, 2, "cannot read"},
+        {{ZEMRIK_SIM_PATH, "--help"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        test::ProcessResult r = test::RunProcess(c.args);
+        EXPECT_TRUE(r.Exited(c.code)) << r.exitCode << " " << r.err;
+        EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+        if (c.code == 0) {
+            EXPECT_NE(r.out.find("--pace-baud"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.out, "");  // no terminal path: nothing to connect to
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zemrik
