@@ -42,8 +42,8 @@ std::string CableDText(const CableRecord& r, std::string_view sep);
 std::string_view MaterialText(std::uint8_t material);  // "Медь" for 0, else "Алюминий"
 
 // Reading texts back. R and C: nearest single-precision value of the decimal text, nullopt for
-// a text that is not a number. d: millimetres * 100 rounded, nullopt when not a number or when
-// the result does not fit the byte (above 2.55 mm or below 0).
+// a text that is not a number or is too large for a float. d: millimetres * 100 rounded, nullopt when not a
+// number or when the result does not fit the byte (above 2.55 mm or below 0).
 std::optional<float> ParseCableValue(std::string_view text, std::string_view sep);
 std::optional<std::uint8_t> ParseCableDiameter(std::string_view text, std::string_view sep);
 

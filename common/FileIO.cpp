@@ -120,6 +120,8 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::span<cons
     struct stat old {};
     if (::stat(target.c_str(), &old) == 0) {
         if (!S_ISREG(old.st_mode)) return false;
+        // The rename would replace a file the user made read-only; refuse, as opening it would.
+        if (::access(target.c_str(), W_OK) != 0) return false;
         mode = old.st_mode & 07777;
     }
 

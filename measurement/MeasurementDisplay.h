@@ -19,7 +19,8 @@ struct SectionTexts {
 };
 
 struct MeasurementTexts {
-    std::string TypeLbl, RsLbl, dRLbl, CxabLbl, CxbcLbl, CxacLbl, KLbl, RiabLbl, RibcLbl, RiacLbl, LxLbl, TLbl;
+    std::string TypeLbl, RsLbl, dRLbl, CxabLbl, CxbcLbl, CxacLbl, KLbl, RiabLbl, RibcLbl, RiacLbl, LxLbl,
+        TLbl;
     std::vector<std::string> items;  // ItemsCB: one section name per section
     int selectedItem = -1;           // 0 when there are items, else -1
     SectionTexts section;            // section 0, as ShowMeasurement leaves it
@@ -31,7 +32,10 @@ MeasurementTexts ShowMeasurement(const MeasurementRecord& r, std::string_view de
 // What picking section s in ItemsCB shows (the length then has 5 significant digits).
 SectionTexts SectionItemTexts(const MeasurementRecord& r, int s, std::string_view decimalSeparator);
 
-// The value rules, exposed for the tests and the cable texts.
+// The value rules, exposed for the tests and the cable texts. A value that is not a number
+// shows "НД" alone; an infinite one shows its over-range text where the rule has one for its
+// sign, else "НД". A kind 5 record whose LxCl is not a number shows the held texts "1.000" and
+// "0.0 м" (as written, whatever the separator) in place of the ratio rule.
 std::string ResistanceText(float v, std::string_view sep);
 std::string DifferenceText(float v, std::string_view sep);
 std::string CapacitanceText(float v, std::string_view sep);

@@ -90,6 +90,16 @@ TEST(FileIO, AtomicWriteReplacesAndKeepsPermissions) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.bin"});
 }
 
+TEST(FileIO, ReadOnlyTargetIsNotReplaced) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    TempFolder dir;
+    const std::string path = dir.File("ro.bin");
+    WriteWholeFile(path, "keep");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_FALSE(Write(path, "new"));
+    EXPECT_EQ(ReadWholeFile(path), "keep");
+}
+
 TEST(FileIO, AtomicWriteThroughASymlinkReplacesItsTarget) {
     TempFolder dir;
     WriteWholeFile(dir.File("real.bin"), "old");

@@ -88,18 +88,6 @@ TEST(FormatFixed, SeparatorIsTakenAsGivenAndNonNumbersShowNoData) {
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 5, 1, "."), "НД");
 }
 
-TEST(FormatFixed, NotTouchedByTheProcessLocale) {
-    // The command-line tool switches LC_NUMERIC to the user's locale; the format must not follow.
-    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    const char* russian = std::setlocale(LC_NUMERIC, "ru_RU.UTF-8");
-    if (russian == nullptr) russian = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
-    EXPECT_EQ(FormatFixed(1234.56, 5, 1, "."), "1234.6");
-    EXPECT_EQ(FormatFixed(123456, 5, 1, "."), "1.2346E5");
-    EXPECT_EQ(ParseDecimal("2.5", "."), 2.5);
-    std::setlocale(LC_NUMERIC, saved.c_str());
-    if (russian == nullptr) GTEST_SKIP() << "no locale with a comma installed";
-}
-
 TEST(ParseDecimal, AcceptsOnlyTheGivenSeparator) {
     struct Case {
         const char* text;
