@@ -5,7 +5,7 @@
 namespace zemrik::cli {
 
 std::span<const Command> AllCommands() {
-    static const std::array<Command, 2> commands{{
+    static const std::array<Command, 8> commands{{
         {{"show"},
          RunShow,
          "FILE.zmk [--json] [--decimal-separator SEP]",
@@ -14,6 +14,24 @@ std::span<const Command> AllCommands() {
          RunCablesShow,
          "FILE.cbl [--json] [--decimal-separator SEP]",
          "print the rows of a cable table file as the cable table window shows them"},
+        {{"list"}, RunList, "--port PATH|N [--json]", "list the records stored in the instrument"},
+        {{"get"},
+         RunGet,
+         "--port PATH|N -o FILE.zmk",
+         "read every record of the instrument into a measurement file"},
+        {{"put"},
+         RunPut,
+         "--port PATH|N FILE.zmk [--records I,J,...]",
+         "write records of a measurement file (all, or those numbered from 0) into the instrument"},
+        {{"delete"}, RunDelete, "--port PATH|N N...", "delete instrument records N..., one after another"},
+        {{"cables", "get"},
+         RunCablesGet,
+         "--port PATH|N -o FILE.cbl",
+         "read the instrument's cable table into a file"},
+        {{"cables", "put"},
+         RunCablesPut,
+         "--port PATH|N FILE.cbl",
+         "write a cable table file into the instrument"},
     }};
     return commands;
 }
@@ -29,6 +47,8 @@ std::string UsageText() {
     text +=
         "  zemrik-cli --help\n"
         "options:\n"
+        "  --port PATH|N            the instrument's serial port: a device path, or COM number N\n"
+        "                           (/dev/ttyS<N-1>); may also come before the command\n"
         "  --json                   one JSON document (UTF-8) instead of text\n"
         "  --decimal-separator SEP  separator for numbers (default: the locale's)\n";
     return text;

@@ -25,4 +25,12 @@ std::string UsageText();
 int RunShow(std::span<const std::string> args);
 int RunCablesShow(std::span<const std::string> args);
 
+// Instrument commands (InstrumentCommands.cpp); each needs --port.
+int RunList(std::span<const std::string> args);
+int RunGet(std::span<const std::string> args);
+int RunPut(std::span<const std::string> args);
+int RunDelete(std::span<const std::string> args);
+int RunCablesGet(std::span<const std::string> args);
+int RunCablesPut(std::span<const std::string> args);
+
 }  // namespace zemrik::cli

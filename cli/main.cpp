@@ -35,6 +35,16 @@ int main(int argc, char** argv) {
     using namespace zemrik::cli;
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (WantsHelp(args)) return WriteStdout(UsageText()) ? ExitOk : ExitFailure;
+    // The port may come before the command ("zemrik-cli --port /dev/ttyUSB0 get -o a.zmk"); it is
+    // handed to the command as one of its own options.
+    std::vector<std::string> portOptions;
+    while (!args.empty() && (args[0] == "--port" || args[0].starts_with("--port="))) {
+        if (args[0] == "--port" && args.size() < 2) return UsageError("option --port needs a value");
+        std::size_t taken = args[0] == "--port" ? 2 : 1;
+        portOptions.insert(portOptions.end(), args.begin(),
+                           args.begin() + static_cast<std::ptrdiff_t>(taken));
+        args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(taken));
+    }
     if (args.empty()) return UsageError("no command given");
     const Command* command = FindCommand(args);
     if (command == nullptr) {
@@ -48,5 +58,8 @@ int main(int argc, char** argv) {
         }
         return UsageError("unknown command " + name);
     }
-    return command->run(std::span<const std::string>(args).subspan(command->words.size()));
+    std::vector<std::string> commandArgs = std::move(portOptions);
+    commandArgs.insert(commandArgs.end(), args.begin() + static_cast<std::ptrdiff_t>(command->words.size()),
+                       args.end());
+    return command->run(commandArgs);
 }

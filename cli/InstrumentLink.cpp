@@ -1,0 +1,61 @@
+#include "InstrumentLink.h"
+
+#include <chrono>
+
+namespace zemrik::cli {
+
+namespace {
+
+// Longer than any of the protocol's time-outs, so one jump ends whichever wait is running.
+constexpr std::uint64_t GoneSkipMs = 3'600'000;
+
+// Short enough that a reply is picked up promptly, long enough that waiting costs no processor.
+constexpr std::chrono::milliseconds PumpWait{1};
+
+}  // namespace
+
+InstrumentLink::InstrumentLink()
+    : calls_(MainThreadCalls::Main()),
+      port_(nullptr, nullptr, &calls_),
+      instrument_(
+          port_, [this] { return Ticks(); }, [this] { Pump(); }) {}
+
+bool InstrumentLink::Open(const PortChoice& choice) {
+    TCommPort& port = port_;
+    port.PortNames().SetPath(choice.comNumber, choice.path);
+    port.SetComNumber(choice.comNumber);
+    port.SetOpen(true);
+    if (!port.Enabled()) {
+        port.SetOpen(false);
+        return false;
+    }
+    // As at the main window's start-up: only the speed changes, and a refusal is not fatal (a
+    // pseudo-terminal has no line speed to speak of).
+    if (SerialDevice* device = port.Handle()) {
+        Dcb dcb;
+        device->GetState(dcb);
+        dcb.BaudRate = InstrumentBaud;
+        device->SetState(dcb);
+    }
+    return true;
+}
+
+InstrumentLink::~InstrumentLink() { port_.SetOpen(false); }
+
+std::uint64_t InstrumentLink::Ticks() {
+    SerialDevice* device = port_.Handle();
+    if (device != nullptr && device->IsGone()) skippedMs_ += GoneSkipMs;
+    return SteadyMilliseconds() + skippedMs_;
+}
+
+void InstrumentLink::Pump() {
+    // The protocol also pumps after every byte it takes; with more bytes waiting, a wait here
+    // would cost a millisecond a byte.
+    if (port_.GetInBuffUsed() > 0) {
+        calls_.RunPending();
+    } else {
+        calls_.WaitAndRunPending(PumpWait);
+    }
+}
+
+}  // namespace zemrik::cli

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/ComPortNames.h"
+#include "link/Commport.h"
+#include "link/MainThreadCalls.h"
+#include "link/Other.h"
+
+// The instrument as the command-line tool reaches it: the serial port opened the way the main
+// window opens it at start-up, and the protocol talking through it. Everything runs on the
+// thread that made the link; the port's workers reach it through MainThreadCalls::Main().
+namespace zemrik::cli {
+
+inline constexpr std::uint32_t InstrumentBaud = 28800;
+
+class InstrumentLink {
+public:
+    InstrumentLink();
+    // Closes the port, which ends its worker threads.
+    ~InstrumentLink();
+    InstrumentLink(const InstrumentLink&) = delete;
+    InstrumentLink& operator=(const InstrumentLink&) = delete;
+
+    // Opens the port chosen by `--port` and switches it to 28800 bit/s. False when the port did
+    // not open; the caller reports it.
+    bool Open(const PortChoice& choice);
+
+    Instrument& Device() { return instrument_; }
+
+private:
+    // The protocol's clock. It is the steady clock until the device goes away (an adapter pulled,
+    // the emulator ended); from then on every reading jumps past any deadline, so the exchange
+    // under way fails at once instead of waiting out one time-out per missing byte.
+    std::uint64_t Ticks();
+    // Serves the port's calls to this thread while the protocol waits, without spinning a core.
+    void Pump();
+
+    MainThreadCalls& calls_;
+    TCommPort port_;
+    std::uint64_t skippedMs_ = 0;
+    Instrument instrument_;
+};
+
+inline constexpr const char* PortOpenErrorText = "Ошибка открытия COM порта!";
+
+}  // namespace zemrik::cli
