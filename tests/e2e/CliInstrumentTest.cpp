@@ -1,0 +1,368 @@
+// zemrik-cli's instrument commands through the real serial port against the real emulator.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <future>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common/CodePage.h"
+#include "common/NameField.h"
+#include "e2e/E2eSupport.h"
+
+namespace zemrik::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string FileBytes(const std::vector<MeasurementRecord>& records) {
+    std::string bytes;
+    for (const MeasurementRecord& r : records) bytes.append(r.begin(), r.end());
+    return bytes;
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
+class CliInstrumentTest : public ::testing::Test {
+protected:
+    TempFolder folder_;
+    SimRig sim_{folder_};
+    const std::string zmk_ = folder_.File("in.zmk");
+    const std::string cbl_ = folder_.File("in.cbl");
+    const std::string out_ = folder_.File("out.zmk");
+    const std::string outCbl_ = folder_.File("out.cbl");
+};
+
+TEST_F(CliInstrumentTest, ListShowsTheRootTableAsTextAndJson) {
+    std::vector<MeasurementRecord> records = SampleRecords(3);
+    // A name that ends early at a NUL is listed up to the NUL.
+    records[2][rec::Name + 4] = 0;
+    WriteZmk(zmk_, records);
+    ASSERT_TRUE(sim_.Start({"--records", zmk_}));
+
+    ProcessResult text = sim_.Cli({"list"});
+    ASSERT_TRUE(text.Exited(0)) << Describe(text);
+    EXPECT_EQ(text.out, "  0  Линия 0\n  1  Линия 1\n  2  Лини\n");
+    EXPECT_EQ(text.err, "");
+
+    ProcessResult json = sim_.Cli({"list", "--json"});
+    ASSERT_TRUE(json.Exited(0)) << Describe(json);
+    nlohmann::json doc = nlohmann::json::parse(json.out);
+    ASSERT_EQ(doc["count"], 3);
+    ASSERT_EQ(doc["entries"].size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const nlohmann::json& entry = doc["entries"][static_cast<std::size_t>(i)];
+        EXPECT_EQ(entry["index"], i);
+        // The emulator puts the kind-and-sections byte and a zero after each name.
+        EXPECT_EQ(entry["extra"],
+                  nlohmann::json::array({records[static_cast<std::size_t>(i)][rec::KindSections], 0}));
+    }
+    EXPECT_EQ(doc["entries"][0]["name"], "Линия 0       ");
+    EXPECT_EQ(doc["entries"][2]["name"], "Лини");
+}
+
+TEST_F(CliInstrumentTest, GetWritesEveryRecordWithAFreshHeader) {
+    const std::vector<MeasurementRecord> records = SampleRecords(12);
+    // The loaded file's reserved header bytes belong to that file, not to what the CLI saves.
+    WriteZmk(zmk_, records, 0x5A);
+    ASSERT_TRUE(sim_.Start({"--records", zmk_}));
+
+    ProcessResult result = sim_.Cli({"get", "-o", out_});
+    ASSERT_TRUE(result.Exited(0)) << Describe(result);
+    EXPECT_EQ(result.out, "Считано записей: 12 -> " + out_ + "\n");
+    EXPECT_EQ(result.err, "") << "no progress when stderr is not a terminal";
+
+    std::string expected(FileHeaderSize, '\0');
+    expected[0] = 12;
+    expected += FileBytes(records);
+    const std::string got = ReadWholeFile(out_);
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected) << "the file differs from the emulator's records";
+    // Reading changes nothing in the instrument.
+    EXPECT_EQ(FileBytes(sim_.StopAndReadRecords()), FileBytes(records));
+}
+
+TEST_F(CliInstrumentTest, GetOfAnEmptyInstrumentWritesNothing) {
+    ASSERT_TRUE(sim_.Start({}));
+    ProcessResult result = sim_.Cli({"get", "-o", out_});
+    EXPECT_TRUE(result.Exited(1)) << Describe(result);
+    EXPECT_EQ(result.err, "В памяти прибора нет файлов!\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(Exists(out_));
+
+    // An empty list is still a successful list.
+    ProcessResult list = sim_.Cli({"list", "--json"});
+    ASSERT_TRUE(list.Exited(0)) << Describe(list);
+    EXPECT_EQ(nlohmann::json::parse(list.out), nlohmann::json::parse(R"({"count": 0, "entries": []})"));
+}
+
+TEST_F(CliInstrumentTest, PutWritesTheChosenRecordsInListOrderUnderTheirNames) {
+    std::vector<MeasurementRecord> records = SampleRecords(4);
+    // A NUL inside a name: only what comes before it is the name; the rest goes as spaces.
+    records[0][rec::Name + 2] = 0;
+    WriteZmk(zmk_, records);
+    const std::vector<MeasurementRecord> first = SampleRecords(1);
+    const std::string firstPath = folder_.File("first.zmk");
+    WriteZmk(firstPath, first);
+    ASSERT_TRUE(sim_.Start({"--records", firstPath}));
+
+    ProcessResult result = sim_.Cli({"put", zmk_, "--records", "3,0,3"});
+    ASSERT_TRUE(result.Exited(0)) << Describe(result);
+    EXPECT_EQ(result.out, "Записано записей: 2\n");
+
+    MeasurementRecord zeroSent = records[0];
+    const NameField padded = PadName(NameText(records[0].data()));
+    std::copy(padded.begin(), padded.end(), zeroSent.begin());
+    EXPECT_EQ(FileBytes(sim_.StopAndReadRecords()), FileBytes({first[0], zeroSent, records[3]}));
+}
+
+TEST_F(CliInstrumentTest, PutStopsAtTheFirstRefusalWithTheMainWindowsTexts) {
+    const std::vector<MeasurementRecord> records = SampleRecords(3);
+    WriteZmk(zmk_, records);
+    struct Case {
+        std::vector<std::string> simArgs;
+        std::vector<std::string> putArgs;
+        std::string err;          // empty: success
+        std::vector<int> stored;  // the records the instrument holds afterwards
+    };
+    const std::vector<Case> cases = {
+        {{"--refuse-writes", "1"}, {}, "Ошибка записи файла Линия 0        !\n", {}},
+        {{"--refuse-writes", "2"}, {}, "Нет места для записи!\n", {}},
+        // Any other answer counts as written, though this instrument stored nothing.
+        {{"--refuse-writes", "3"}, {}, "", {}},
+        // Room for two: the third write is refused, and nothing after it is tried.
+        {{"--capacity", "2"}, {}, "Нет места для записи!\n", {0, 1}},
+        // The byte after the result is never needed.
+        {{"--no-further-byte"}, {"--records", "1"}, "", {1}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        SimRig sim(folder);
+        ASSERT_TRUE(sim.Start(c.simArgs));
+        std::vector<std::string> args{"put", zmk_};
+        args.insert(args.end(), c.putArgs.begin(), c.putArgs.end());
+        ProcessResult result = sim.Cli(args);
+        EXPECT_EQ(result.err, c.err) << c.simArgs[0];
+        EXPECT_TRUE(result.Exited(c.err.empty() ? 0 : 1)) << Describe(result);
+        if (c.err.empty()) {
+            EXPECT_EQ(result.out, "Записано записей: " + std::to_string(c.putArgs.empty() ? 3 : 1) + "\n");
+        }
+        std::vector<MeasurementRecord> expected;
+        for (int i : c.stored) expected.push_back(records[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(FileBytes(sim.StopAndReadRecords()), FileBytes(expected)) << c.simArgs[0];
+    }
+}
+
+TEST_F(CliInstrumentTest, DeleteSendsTheNumbersAsGivenAndStopsAtAFailure) {
+    const std::vector<MeasurementRecord> records = SampleRecords(5);
+    WriteZmk(zmk_, records);
+    ASSERT_TRUE(sim_.Start({"--records", zmk_}));
+
+    // Lines 1 and 2 of the main window's list go as 1 and 1.
+    ProcessResult result = sim_.Cli({"delete", "1", "1"});
+    ASSERT_TRUE(result.Exited(0)) << Describe(result);
+    EXPECT_EQ(result.out, "Удалено записей: 2\n");
+
+    // Record 7 does not exist; the 0 after it must not be deleted on the strength of it.
+    ProcessResult refused = sim_.Cli({"delete", "2", "7", "0"});
+    EXPECT_TRUE(refused.Exited(1)) << Describe(refused);
+    EXPECT_NE(refused.err.find("record 7 was not deleted: the instrument answered 1"), std::string::npos)
+        << refused.err;
+    EXPECT_EQ(FileBytes(sim_.StopAndReadRecords()), FileBytes({records[0], records[3]}));
+
+    TempFolder folder;
+    SimRig silent(folder);
+    ASSERT_TRUE(silent.Start({"--records", zmk_, "--no-handshake"}));
+    ProcessResult unanswered = silent.Cli({"delete", "0"});
+    EXPECT_TRUE(unanswered.Exited(1)) << Describe(unanswered);
+    EXPECT_NE(unanswered.err.find("record 0 was not deleted: the instrument did not answer"),
+              std::string::npos)
+        << unanswered.err;
+}
+
+TEST_F(CliInstrumentTest, CablesGetAndPutCarryTheTableByteForByte) {
+    const CableTable table = SampleCables(5, 0xC3);
+    ASSERT_TRUE(SaveTableFile(cbl_, table));
+    ASSERT_TRUE(sim_.Start({"--cables", cbl_}));
+
+    ProcessResult got = sim_.Cli({"cables", "get", "-o", outCbl_});
+    ASSERT_TRUE(got.Exited(0)) << Describe(got);
+    EXPECT_EQ(got.out, "Считано кабелей: 5 -> " + outCbl_ + "\n");
+    EXPECT_TRUE(ReadWholeFile(outCbl_) == CableBytes(table));
+
+    const CableTable other = SampleCables(64, 0x11);
+    const std::string otherPath = folder_.File("other.cbl");
+    ASSERT_TRUE(SaveTableFile(otherPath, other));
+    ProcessResult put = sim_.Cli({"cables", "put", otherPath});
+    ASSERT_TRUE(put.Exited(0)) << Describe(put);
+    EXPECT_EQ(put.out, "Записано кабелей: 64\n");
+    EXPECT_TRUE(sim_.StopAndReadCables() == CableBytes(other));
+}
+
+TEST_F(CliInstrumentTest, CablesPutRefusalsAndUnreadableFiles) {
+    ASSERT_TRUE(SaveTableFile(cbl_, SampleCables(2, 0)));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"1", "Ошибка записи!\n"}, {"2", "Нет места для таблицы!\n"}, {"9", ""}};
+    for (const auto& [answer, err] : cases) {
+        TempFolder folder;
+        SimRig sim(folder);
+        ASSERT_TRUE(sim.Start({"--refuse-writes", answer}));
+        ProcessResult result = sim.Cli({"cables", "put", cbl_});
+        EXPECT_EQ(result.err, err) << answer;
+        EXPECT_TRUE(result.Exited(err.empty() ? 0 : 1)) << Describe(result);
+    }
+
+    ASSERT_TRUE(sim_.Start({}));
+    ProcessResult missing = sim_.Cli({"cables", "put", folder_.File("none.cbl")});
+    EXPECT_TRUE(missing.Exited(1)) << Describe(missing);
+    EXPECT_EQ(missing.err, "Не могу открыть файл none.cbl !\n");
+    ProcessResult missingZmk = sim_.Cli({"put", folder_.File("none.zmk")});
+    EXPECT_TRUE(missingZmk.Exited(1)) << Describe(missingZmk);
+    EXPECT_EQ(missingZmk.err, "Не могу открыть файл none.zmk !\n");
+}
+
+// Faults that show at once or within the 500 ms handshake: every read reports its own text and
+// leaves no output file behind.
+TEST_F(CliInstrumentTest, ReadFaultsReportTheWindowsTextsAndWriteNoFile) {
+    WriteZmk(zmk_, SampleRecords(2));
+    ASSERT_TRUE(SaveTableFile(cbl_, SampleCables(2, 0)));
+    struct Case {
+        std::vector<std::string> fault;
+        std::vector<std::string> commands;  // which of list, get, cables get to run
+    };
+    const std::vector<Case> cases = {
+        {{"--no-handshake"}, {"get"}},
+        {{"--handshake-byte", "5A"}, {"list", "get", "cables get"}},
+        {{"--bad-checksum"}, {"list", "get", "cables get"}},
+        {{"--status", "3"}, {"list", "get", "cables get"}},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        SimRig sim(folder);
+        std::vector<std::string> args{"--records", zmk_, "--cables", cbl_};
+        args.insert(args.end(), c.fault.begin(), c.fault.end());
+        ASSERT_TRUE(sim.Start(args));
+        for (const std::string& command : c.commands) {
+            ProcessResult result;
+            std::string err = "Ошибка при чтении RootTable.\n";
+            if (command == "list") {
+                result = sim.Cli({"list"});
+            } else if (command == "get") {
+                result = sim.Cli({"get", "-o", out_});
+            } else {
+                result = sim.Cli({"cables", "get", "-o", outCbl_});
+                err = "Ошибка чтения таблицы кабелей!\n";
+            }
+            EXPECT_TRUE(result.Exited(1)) << c.fault[0] << " " << command << "\n" << Describe(result);
+            EXPECT_EQ(result.err, err) << c.fault[0] << " " << command;
+            EXPECT_EQ(result.out, "");
+        }
+        EXPECT_FALSE(Exists(out_));
+        EXPECT_FALSE(Exists(outCbl_));
+    }
+}
+
+// The emulator sends only the start of each record and then dies in the middle of the reply:
+// the Get names the record it was reading, fails without waiting out the per-byte time-outs of
+// a line that is gone, and leaves no file.
+TEST_F(CliInstrumentTest, EmulatorEndingInsideARecordFailsTheGet) {
+    WriteZmk(zmk_, SampleRecords(3));
+    // The root table reply of three records is 51 bytes; a record reply is 258.
+    ASSERT_TRUE(sim_.Start({"--records", zmk_, "--stop-after", "60", "--trace"}));
+
+    std::future<ProcessResult> get = std::async(std::launch::async, [&] {
+        return sim_.Cli({"get", "-o", out_});
+    });
+    // Two handshakes answered: the CLI is inside its first record exchange, which cannot end.
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    auto answered = [&] {
+        const std::string trace = ReadWholeFile(sim_.StderrPath());
+        std::size_t count = 0;
+        for (std::size_t at = trace.find("tx: A5"); at != std::string::npos;
+             at = trace.find("tx: A5", at + 1))
+            ++count;
+        return count >= 2;
+    };
+    while (!answered() && std::chrono::steady_clock::now() < deadline) {
+        get.wait_for(10ms);
+    }
+    ASSERT_TRUE(answered()) << ReadWholeFile(sim_.StderrPath());
+    sim_.Process().Signal(SIGKILL);
+
+    ProcessResult result = get.get();
+    EXPECT_TRUE(result.Exited(1)) << Describe(result);
+    EXPECT_EQ(result.err, "Ошибка чтения файла Линия 0       !\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(Exists(out_));
+}
+
+TEST_F(CliInstrumentTest, APortThatDoesNotOpenIsReported) {
+    WriteZmk(zmk_, SampleRecords(1));
+    ASSERT_TRUE(SaveTableFile(cbl_, SampleCables(1, 0)));
+    const std::string port = folder_.File("no-such-tty");
+    const std::vector<std::vector<std::string>> commands = {
+        {"list"},
+        {"list", "--json"},
+        {"get", "-o", out_},
+        {"put", zmk_},
+        {"delete", "0"},
+        {"cables", "get", "-o", outCbl_},
+        {"cables", "put", cbl_},
+    };
+    for (std::vector<std::string> args : commands) {
+        args.insert(args.begin(), {"--port", port});
+        ProcessResult result = RunCli(args);
+        EXPECT_TRUE(result.Exited(1)) << args[2] << "\n" << Describe(result);
+        EXPECT_EQ(result.err, "Ошибка открытия COM порта!\n") << args[2];
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_FALSE(Exists(out_));
+    EXPECT_FALSE(Exists(outCbl_));
+}
+
+// A wrong command line is a usage error before any port is touched (the port named here does
+// not exist, so touching it would exit with 1).
+TEST_F(CliInstrumentTest, UsageErrorsNeverOpenThePort) {
+    WriteZmk(zmk_, SampleRecords(3));
+    const std::string port = folder_.File("no-such-tty");
+    const std::vector<std::vector<std::string>> cases = {
+        {"list"},
+        {"--port"},
+        {"--port", "", "list"},
+        {"--port", "0", "list"},
+        {"--port", "tty", "list"},
+        {"--port", port, "list", "extra"},
+        {"--port", port, "show", zmk_},
+        {"--port", port, "get"},
+        {"--port", port, "get", "-o"},
+        {"--port", port, "put"},
+        {"--port", port, "put", zmk_, "--records", "3"},
+        {"--port", port, "put", zmk_, "--records", "1,x"},
+        {"--port", port, "put", zmk_, "--records", "1,"},
+        {"--port", port, "put", zmk_, "--records", ""},
+        {"--port", port, "delete"},
+        {"--port", port, "delete", "256"},
+        {"--port", port, "delete", "1", "-1"},
+        {"--port", port, "cables", "get"},
+        {"--port", port, "cables", "put"},
+    };
+    for (const auto& args : cases) {
+        std::string shown;
+        for (const auto& a : args) shown += " [" + a + "]";
+        ProcessResult result = RunCli(args);
+        EXPECT_TRUE(result.Exited(2)) << shown << "\n" << Describe(result);
+        EXPECT_NE(result.err.find("usage:"), std::string::npos) << shown;
+        EXPECT_EQ(result.out, "") << shown;
+    }
+    // The port may also follow the command.
+    ProcessResult after = RunCli({"list", "--port", port});
+    EXPECT_TRUE(after.Exited(1)) << Describe(after);
+    EXPECT_EQ(after.err, "Ошибка открытия COM порта!\n");
+}
+
+}  // namespace
+}  // namespace zemrik::test

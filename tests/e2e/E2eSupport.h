@@ -1,0 +1,129 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cables/CableTable.h"
+#include "cables/CableTableFile.h"
+#include "cli/CliRun.h"
+#include "measurement/MeasurementFile.h"
+#include "measurement/MeasurementRecord.h"
+#include "support/PtySim.h"
+#include "support/RecordBuilders.h"
+
+// The end-to-end rig: zemrik-sim on its pseudo-terminal with a memory loaded from files, the
+// real zemrik-cli (or the real port in-process) talking to it, and the memory it held at exit.
+namespace zemrik::test {
+
+inline std::string SimPath() { return ZEMRIK_SIM_PATH; }
+
+// Records whose every byte matters: noise everywhere the program does not interpret, Cyrillic
+// names, and sections on some of them (their names cross the line in code page 866 too).
+inline std::vector<MeasurementRecord> SampleRecords(int count) {
+    std::vector<MeasurementRecord> records;
+    for (int i = 0; i < count; ++i) {
+        RecordBuilder builder("Линия " + std::to_string(i));
+        builder.Kind(i % KindCount).Sections(0).Filler(static_cast<std::uint32_t>(1000 + i));
+        if (i % 3 == 1) {
+            builder.Sections(2)
+                .Section(0, "ТПП 10х2", 0, 45.5f, 28.5f, 120.0f, 40)
+                .Section(1, "КСПП 1x4", 1, 50.0f, 35.0f, 80.5f, 90);
+        }
+        records.push_back(builder.Build());
+    }
+    return records;
+}
+
+// A measurement file of `records`; `reservedFill` goes into header bytes 1..31.
+inline void WriteZmk(const std::string& path, const std::vector<MeasurementRecord>& records,
+                     std::uint8_t reservedFill = 0) {
+    auto list = std::make_unique<MeasurementList>();
+    for (std::size_t i = 0; i < records.size(); ++i) list->slots[i] = records[i];
+    list->count = static_cast<std::uint8_t>(records.size());
+    FileHeader header{};
+    header.fill(reservedFill);
+    ASSERT_TRUE(WriteMeasurementFile(path, *list, header)) << path;
+}
+
+// The records of a measurement file; empty (with a test failure) when it cannot be read.
+inline std::vector<MeasurementRecord> ReadZmk(const std::string& path) {
+    auto list = std::make_unique<MeasurementList>();
+    FileHeader header{};
+    EXPECT_TRUE(ReadMeasurementFile(path, *list, header)) << path;
+    return {list->slots.begin(), list->slots.begin() + list->count};
+}
+
+inline CableTable SampleCables(int count, std::uint8_t reservedFill) {
+    CableTable table;
+    for (int i = 0; i < count; ++i) {
+        table.records[static_cast<std::size_t>(i)] =
+            MakeCable("ТПП " + std::to_string(i + 1) + "0х2", static_cast<std::uint8_t>(i % 2), 45.0f + i,
+                      28.5f + i, static_cast<std::uint8_t>(40 + i), reservedFill);
+    }
+    table.count = static_cast<std::uint8_t>(count);
+    return table;
+}
+
+inline std::string CableBytes(const CableTable& table) {
+    std::string bytes;
+    for (int i = 0; i < table.count; ++i) {
+        const CableRecord& r = table.records[static_cast<std::size_t>(i)];
+        bytes.append(r.begin(), r.end());
+    }
+    return bytes;
+}
+
+// One emulator for one test: starts with the given memory files and flags, and saves its
+// memory to files of its own when it is stopped.
+class SimRig {
+public:
+    explicit SimRig(const TempFolder& folder) : folder_(folder) {}
+
+    // Starts zemrik-sim with `args` plus the save options; its stderr goes to StderrPath().
+    bool Start(std::vector<std::string> args) {
+        args.insert(args.end(), {"--save-records", SavedRecordsPath(), "--save-cables", SavedCablesPath()});
+        bool ok = sim_.Start(SimPath(), args, std::chrono::seconds(10), StderrPath());
+        EXPECT_TRUE(ok) << sim_.Error();
+        return ok;
+    }
+
+    const std::string& Port() const { return sim_.SlavePath(); }
+    SimProcess& Process() { return sim_; }
+    std::string StderrPath() const { return folder_.File("sim-stderr.txt"); }
+    std::string SavedRecordsPath() const { return folder_.File("sim-saved.zmk"); }
+    std::string SavedCablesPath() const { return folder_.File("sim-saved.cbl"); }
+
+    // Ends the emulator the polite way, so that it saves what it holds.
+    bool Stop() {
+        std::optional<ChildExit> end = sim_.Stop(SIGTERM);
+        EXPECT_TRUE(end && end->Clean()) << "zemrik-sim did not end cleanly:\n"
+                                         << ReadWholeFile(StderrPath());
+        return end && end->Clean();
+    }
+    std::vector<MeasurementRecord> StopAndReadRecords() {
+        if (!Stop()) return {};
+        return ReadZmk(SavedRecordsPath());
+    }
+    std::string StopAndReadCables() {
+        if (!Stop()) return {};
+        return ReadWholeFile(SavedCablesPath());
+    }
+
+    // Runs zemrik-cli with `--port <the emulator's terminal>` before `args`.
+    ProcessResult Cli(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--port", Port()});
+        return RunCli(std::move(args));
+    }
+
+private:
+    const TempFolder& folder_;
+    SimProcess sim_;
+};
+
+}  // namespace zemrik::test
