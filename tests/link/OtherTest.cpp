@@ -633,26 +633,5 @@ TEST_F(OtherTest, SecondOperationFromThePumpIsRefusedAtOnce) {
     EXPECT_EQ(cables.records, cablesBefore.records);
 }
 
-TEST_F(OtherTest, ChecksumBuildingBlocks) {
-    // SendByte and SendBlock count, ReceiveByte does not, ReceiveCountedByte does.
-    instrument.ClearChecksum();
-    instrument.SendByte(0xF0);
-    const std::uint8_t block[] = {0x20, 0x01};
-    instrument.SendBlock(block, sizeof block);
-    EXPECT_EQ(instrument.Checksum(), 0x11);
-    port.Deliver({0x05, 0x06, 0x07, 0x08});
-    std::uint8_t b = 0;
-    EXPECT_EQ(instrument.ReceiveByte(10, b), 0);
-    EXPECT_EQ(b, 0x05);
-    EXPECT_EQ(instrument.Checksum(), 0x11);
-    EXPECT_EQ(instrument.ReceiveCountedByte(10, b), 0);
-    EXPECT_EQ(instrument.Checksum(), 0x17);
-    std::uint8_t two[2];
-    EXPECT_EQ(instrument.ReceiveCountedBlock(10, two, 2), 0);
-    EXPECT_EQ(instrument.Checksum(), 0x26);
-    EXPECT_EQ(instrument.ReceiveCountedBlock(10, two, 1), 1);  // nothing more: time-out
-    EXPECT_EQ(port.Sent(), (Bytes{0xF0, 0x20, 0x01}));
-}
-
 }  // namespace
 }  // namespace zemrik
