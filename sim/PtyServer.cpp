@@ -32,6 +32,9 @@ namespace {
 // handshake is heard again.
 constexpr std::uint64_t FrameIdleResetUs = 2'000'000;
 
+// How late a paced byte may be before the line counts as having paused.
+constexpr std::uint64_t PaceSlackUs = 2'000;
+
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -269,7 +272,13 @@ private:
             PendingReply& front = queue_.front();
             if (now < front.dueUs || now < nextByteUs_) return true;
             std::size_t chunk = front.bytes.size() - front.sent;
-            if (byteIntervalUs_ > 0) chunk = 1;
+            if (byteIntervalUs_ > 0) {
+                // The poll loop wakes in whole milliseconds, which is several byte times at the
+                // usual rates: send every byte that is due by now, so the line keeps its rate.
+                // After a pause the line starts afresh instead of bursting out the idle time.
+                if (now > nextByteUs_ + PaceSlackUs) nextByteUs_ = now;
+                chunk = std::min<std::size_t>(chunk, 1 + (now - nextByteUs_) / byteIntervalUs_);
+            }
             ssize_t n = ::write(master_, front.bytes.data() + front.sent, chunk);
             if (n < 0) {
                 if (errno == EINTR) continue;
@@ -283,7 +292,7 @@ private:
             const auto written = static_cast<std::size_t>(n);
             if (options_.trace) Trace("tx:", front.bytes.data() + front.sent, written);
             front.sent += written;
-            if (byteIntervalUs_ > 0) nextByteUs_ = now + byteIntervalUs_ * written;
+            if (byteIntervalUs_ > 0) nextByteUs_ += byteIntervalUs_ * written;
             if (front.sent == front.bytes.size()) queue_.pop_front();
         }
         return true;
