@@ -126,7 +126,10 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::span<cons
     }
 
     const std::string folder = FolderOf(target);
-    std::string tempName = target + ".XXXXXX";
+    // Beside the target, so the rename stays within one file system; the name is cut so that
+    // the suffix never pushes it past the longest name a folder entry may have.
+    const std::string base = target.substr(target.find_last_of('/') + 1);
+    std::string tempName = (folder == "/" ? "" : folder) + "/" + base.substr(0, 200) + ".XXXXXX";
     UniqueFd fd(::mkostemp(tempName.data(), O_CLOEXEC));
     if (!fd.Valid()) return false;
 

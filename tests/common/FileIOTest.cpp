@@ -85,6 +85,12 @@ TEST(FileIO, AtomicWriteReplacesAndKeepsPermissions) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 
+    // A name of the greatest length a folder allows still gets its temporary beside it.
+    const std::string longName = dir.File(std::string(255, 'n'));
+    ASSERT_TRUE(Write(longName, "long"));
+    EXPECT_EQ(ReadWholeFile(longName), "long");
+    std::filesystem::remove(longName);
+
     ASSERT_TRUE(Write(path, ""));
     EXPECT_EQ(ReadWholeFile(path), "");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.bin"});

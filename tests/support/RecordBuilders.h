@@ -17,8 +17,9 @@ class RecordBuilder {
 public:
     explicit RecordBuilder(std::string_view nameUtf8 = "Test");
 
-    // Fills all 256 bytes with pseudo-random non-zero bytes from `seed` first; later calls
-    // overwrite only what they name, so the filler shows which bytes must travel unchanged.
+    // Fills every byte after the name and byte 14 with pseudo-random non-zero bytes from `seed`;
+    // later calls overwrite only what they name, so the filler shows which bytes must travel
+    // unchanged.
     RecordBuilder& Filler(std::uint32_t seed);
     RecordBuilder& Name(std::string_view nameUtf8);
     RecordBuilder& Kind(int kindCode);
