@@ -31,9 +31,11 @@ constexpr milliseconds kStatusRetry{100};
 // ending worker wakes the main thread's wait.
 constexpr milliseconds kEndCheck{50};
 
-bool TraceRequested() {
+// ZEMRIK_TRACE=1 traces the protocol's bytes; "port" (or 2) traces what the worker threads
+// actually move through the device, which shows where bytes wait.
+bool PortTraceRequested() {
     const char* value = std::getenv("ZEMRIK_TRACE");
-    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+    return value != nullptr && (std::strcmp(value, "port") == 0 || std::strcmp(value, "2") == 0);
 }
 
 }  // namespace
@@ -247,7 +249,7 @@ TCustomCommPort::TCustomCommPort(TComponent* owner, std::unique_ptr<SerialDevice
     : TComponent(owner),
       device_(device ? std::move(device) : MakeSystemSerialDevice()),
       calls_(calls != nullptr ? *calls : MainThreadCalls::Main()),
-      trace_(TraceRequested()) {}
+      trace_(PortTraceRequested()) {}
 
 TCustomCommPort::~TCustomCommPort() { ClosePort(); }
 
@@ -376,10 +378,10 @@ bool TCustomCommPort::SignalWanted(std::uint32_t status) {
            ((status & EV_TXEMPTY) && h.onTxEmptySignal);
 }
 
-#define ZEMRIK_HANDLER_SETTER(Name, Type, member)            \
-    void TCustomCommPort::Name(Type handler) {               \
-        std::lock_guard<std::mutex> guard(handlersLock_);    \
-        handlers_.member = std::move(handler);               \
+#define ZEMRIK_HANDLER_SETTER(Name, Type, member)         \
+    void TCustomCommPort::Name(Type handler) {            \
+        std::lock_guard<std::mutex> guard(handlersLock_); \
+        handlers_.member = std::move(handler);            \
     }
 ZEMRIK_HANDLER_SETTER(SetOnOpen, TC32OpenEvent, onOpen)
 ZEMRIK_HANDLER_SETTER(SetOnBreakSignal, TNotifyEvent, onBreakSignal)
@@ -455,9 +457,18 @@ void TCustomCommPort::FlushInBuffer() {
 }
 
 void TCustomCommPort::FlushOutBuffer() {
-    if (enabled_) device_->Purge(false, true);
+    if (!enabled_) {
+        std::lock_guard<std::mutex> guard(outLock_);
+        outBuffUsed_ = 0;
+        return;
+    }
+    // The write thread holds outLock_ through a device write that flow control may hold up;
+    // writes stay refused until the buffer is empty, so it cannot start the same bytes again.
+    device_->CancelWrite();
+    device_->Purge(false, true);
     std::lock_guard<std::mutex> guard(outLock_);
     outBuffUsed_ = 0;
+    if (!closing_) device_->ResumeWrites();
 }
 
 int TCustomCommPort::GetInBuffFree() {

@@ -25,6 +25,8 @@
 // - Workers reach the main thread only through that queue, and never while holding a lock.
 //   OpenPort and ClosePort keep running queued calls while they wait for the workers, so a
 //   worker handing over a call never blocks them.
+// - ClosePort, and so the destructor, may still run handlers the workers handed over: whatever a
+//   handler uses must outlive the port (or the port must be closed first).
 // - Do not close the port from inside one of its own event handlers: the worker that raised the
 //   event waits for the handler to return and so could never end.
 // - CharReady, GetChar's first test and the Get...BuffUsed/Free counts read atomics without a lock.

@@ -35,17 +35,23 @@ std::unique_ptr<SerialDevice> MakeSystemSerialDevice() { return std::make_unique
 
 DeviceError DeviceErrorFromErrno(int err) {
     switch (err) {
-        case 0: return DeviceError::None;
+        case 0:
+            return DeviceError::None;
         case ENOENT:
         case ENODEV:
-        case ENOTDIR: return DeviceError::NotFound;
+        case ENOTDIR:
+            return DeviceError::NotFound;
         case EACCES:
         case EPERM:
-        case EROFS: return DeviceError::Permission;
-        case EBUSY: return DeviceError::Busy;
+        case EROFS:
+            return DeviceError::Permission;
+        case EBUSY:
+            return DeviceError::Busy;
         case EIO:
-        case ENXIO: return DeviceError::Gone;
-        default: return DeviceError::Other;
+        case ENXIO:
+            return DeviceError::Gone;
+        default:
+            return DeviceError::Other;
     }
 }
 
@@ -153,10 +159,18 @@ bool PosixSerialDevice::GetState(Dcb& dcb) {
     dcb.BaudRate = baud;
     dcb.Flags = flags_;
     switch (tio.c_cflag & CSIZE) {
-        case CS5: dcb.ByteSize = 5; break;
-        case CS6: dcb.ByteSize = 6; break;
-        case CS7: dcb.ByteSize = 7; break;
-        default: dcb.ByteSize = 8; break;
+        case CS5:
+            dcb.ByteSize = 5;
+            break;
+        case CS6:
+            dcb.ByteSize = 6;
+            break;
+        case CS7:
+            dcb.ByteSize = 7;
+            break;
+        default:
+            dcb.ByteSize = 8;
+            break;
     }
     if (!(tio.c_cflag & PARENB)) {
         dcb.Parity = 0;
@@ -181,11 +195,20 @@ bool PosixSerialDevice::SetState(const Dcb& dcb) {
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     tio.c_cflag |= kSizes[dcb.ByteSize - 5];
     switch (dcb.Parity) {
-        case 1: tio.c_cflag |= PARENB | PARODD; break;
-        case 2: tio.c_cflag |= PARENB; break;
-        case 3: tio.c_cflag |= PARENB | PARODD | CMSPAR; break;
-        case 4: tio.c_cflag |= PARENB | CMSPAR; break;
-        default: break;
+        case 1:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case 2:
+            tio.c_cflag |= PARENB;
+            break;
+        case 3:
+            tio.c_cflag |= PARENB | PARODD | CMSPAR;
+            break;
+        case 4:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+        default:
+            break;
     }
     // Linux has no one-and-a-half stop bits; two is the nearest a receiver tolerates.
     if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
@@ -313,7 +336,6 @@ int PosixSerialDevice::Read(std::uint8_t* buffer, int count) {
 int PosixSerialDevice::Write(const std::uint8_t* data, int count) {
     if (!Usable() || writesCancelled_) return Fail(gone_ ? EIO : ECANCELED), -1;
     if (count <= 0) return 0;
-    std::uint64_t purges = writePurges_;
     int total = 0;
     while (total < count) {
         ssize_t put = ::write(fd_, data + total, static_cast<std::size_t>(count - total));
@@ -327,14 +349,14 @@ int PosixSerialDevice::Write(const std::uint8_t* data, int count) {
             break;
         }
         // The driver takes nothing now (flow control, full queue): wait for room, or for a
-        // purge or a close to give up.
+        // flush or a close to give up.
         pollfd fds[2] = {{fd_, POLLOUT, 0}, {writeWakeFd_, POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
             Fail(errno);
             break;
         }
         if (fds[1].revents & POLLIN) Drain(writeWakeFd_);
-        if (writesCancelled_ || writePurges_ != purges) break;
+        if (writesCancelled_) break;
         if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             gone_ = true;
             break;
@@ -356,10 +378,6 @@ void PosixSerialDevice::CancelWrite() {
 
 bool PosixSerialDevice::Purge(bool rx, bool tx) {
     if (!Usable()) return Fail(gone_ ? EIO : EBADF);
-    if (tx) {
-        ++writePurges_;
-        Ring(writeWakeFd_);
-    }
     if (!rx && !tx) return true;
     int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
     if (::tcflush(fd_, which) != 0) return Fail(errno);
@@ -391,13 +409,30 @@ bool PosixSerialDevice::Escape(int code) {
     int line = 0;
     int result = -1;
     switch (code) {
-        case SETDTR: line = TIOCM_DTR; result = ::ioctl(fd_, TIOCMBIS, &line); break;
-        case CLRDTR: line = TIOCM_DTR; result = ::ioctl(fd_, TIOCMBIC, &line); break;
-        case SETRTS: line = TIOCM_RTS; result = ::ioctl(fd_, TIOCMBIS, &line); break;
-        case CLRRTS: line = TIOCM_RTS; result = ::ioctl(fd_, TIOCMBIC, &line); break;
-        case SETBREAK: result = ::ioctl(fd_, TIOCSBRK); break;
-        case CLRBREAK: result = ::ioctl(fd_, TIOCCBRK); break;
-        default: return Fail(EINVAL);
+        case SETDTR:
+            line = TIOCM_DTR;
+            result = ::ioctl(fd_, TIOCMBIS, &line);
+            break;
+        case CLRDTR:
+            line = TIOCM_DTR;
+            result = ::ioctl(fd_, TIOCMBIC, &line);
+            break;
+        case SETRTS:
+            line = TIOCM_RTS;
+            result = ::ioctl(fd_, TIOCMBIS, &line);
+            break;
+        case CLRRTS:
+            line = TIOCM_RTS;
+            result = ::ioctl(fd_, TIOCMBIC, &line);
+            break;
+        case SETBREAK:
+            result = ::ioctl(fd_, TIOCSBRK);
+            break;
+        case CLRBREAK:
+            result = ::ioctl(fd_, TIOCCBRK);
+            break;
+        default:
+            return Fail(EINVAL);
     }
     return result == 0 || Fail(errno);
 }

@@ -13,7 +13,7 @@ struct termios;
 // A serial device on Linux: a tty (ttyS, ttyUSB, ttyACM) or a pseudo-terminal, in raw mode.
 //
 // Event waits poll the descriptor together with an eventfd, which CancelWait and SetEventMask
-// ring; Write waits for room on a second eventfd, which CancelWrite and Purge ring. Modem lines
+// ring; Write waits for room together with a second eventfd, which CancelWrite rings. Modem lines
 // are sampled every kModemPollMs inside a wait (TIOCMIWAIT cannot be cancelled). A pseudo-terminal
 // has no modem lines: it reports CTS and DSR on and raises no line events.
 //
@@ -51,6 +51,7 @@ public:
     int Read(std::uint8_t* buffer, int count) override;
     int Write(const std::uint8_t* data, int count) override;
     void CancelWrite() override;
+    void ResumeWrites() override { writesCancelled_ = false; }
     bool Purge(bool rx, bool tx) override;
 
     bool GetModemStatus(std::uint32_t& bits) override;
@@ -74,11 +75,10 @@ private:
     std::atomic<std::uint32_t> eventMask_{0};
     std::atomic<bool> cancelWait_{false};
     std::atomic<bool> writesCancelled_{false};
-    std::atomic<std::uint64_t> writePurges_{0};
     // Set by a write, cleared once the transmit queue has drained and EV_TXEMPTY was reported.
     std::atomic<bool> txPending_{false};
 
-    std::mutex stateLock_;  // guards flags_ and the line settings' read-change-write
+    std::mutex stateLock_;                     // guards flags_ and the line settings' read-change-write
     std::unique_ptr<::termios> savedTermios_;  // restored on close
     std::uint32_t flags_ = 0;
 

@@ -11,8 +11,8 @@
 // Threading contract: Open, Close, GetState, SetState, SetQueueSizes, SetTimeouts, Purge,
 // Escape and SetEventMask come from the main thread. While the device is open, the status
 // thread calls WaitEvent and GetModemStatus, the read thread QueueCounts and Read, the write
-// thread QueueCounts and Write; CancelWait, CancelWrite, IsGone and GetModemStatus may come
-// from any thread. Close is called only after every worker has ended.
+// thread QueueCounts and Write; CancelWait, CancelWrite, ResumeWrites, IsGone and
+// GetModemStatus may come from any thread. Close is called only after every worker has ended.
 namespace zemrik {
 
 enum class DeviceError { None, NotFound, Permission, Busy, Gone, Other };
@@ -88,12 +88,12 @@ public:
     virtual bool QueueCounts(int& inQueue, int& outQueue) = 0;
     // Bytes moved, never more than count; -1 on failure. Read takes only what is queued.
     virtual int Read(std::uint8_t* buffer, int count) = 0;
-    // Waits for room when the driver takes nothing, until Purge of the transmit side or
-    // CancelWrite ends the wait.
+    // Waits for room when the driver takes nothing, until CancelWrite ends the wait.
     virtual int Write(const std::uint8_t* data, int count) = 0;
-    // Ends a Write in progress, and makes every later Write fail at once until the next Open,
-    // so closing never waits on a line that hardware flow control holds.
+    // Ends a Write in progress, and makes every later Write fail at once until ResumeWrites or
+    // the next Open, so neither a flush nor a close waits on a line that flow control holds.
     virtual void CancelWrite() = 0;
+    virtual void ResumeWrites() = 0;
     virtual bool Purge(bool rx, bool tx) = 0;
 
     virtual bool GetModemStatus(std::uint32_t& bits) = 0;

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/Commport.h"
+#include "link/MainThreadCalls.h"
+#include "support/FakeSerialDevice.h"
+
+namespace zemrik::test {
+
+inline constexpr std::chrono::seconds kDeadline{5};
+
+// Runs the main thread's queued calls until `done` holds or the deadline passes.
+inline bool PumpUntil(MainThreadCalls& calls, const std::function<bool()>& done,
+                      std::chrono::milliseconds timeout = kDeadline) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        calls.WaitAndRunPending(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A TCommPort over a fake device, with its own main-thread queue. Handlers may run until the
+// rig is gone, so what they capture must be declared before the rig.
+struct FakePortRig {
+    MainThreadCalls calls;
+    FakeSerialDevice* fake = nullptr;
+    std::unique_ptr<TCommPort> port;
+
+    FakePortRig() {
+        auto device = std::make_unique<FakeSerialDevice>();
+        fake = device.get();
+        port = std::make_unique<TCommPort>(nullptr, std::move(device), &calls);
+    }
+    bool Pump(const std::function<bool()>& done) { return PumpUntil(calls, done); }
+};
+
+inline std::vector<std::uint8_t> Bytes(int count, int seed = 0) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + seed);
+    return bytes;
+}
+
+}  // namespace zemrik::test
