@@ -50,6 +50,14 @@ std::string PadRight(std::string_view utf8, std::size_t width) {
     return text;
 }
 
+std::string PrintableText(std::string text) {
+    for (char& c : text) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = '?';
+    }
+    return text;
+}
+
 std::string TrimRight(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;

@@ -31,6 +31,10 @@ std::size_t DisplayWidth(std::string_view utf8);
 // text followed by blanks up to `width` columns (never cut).
 std::string PadRight(std::string_view utf8, std::size_t width);
 
+// A name from a file made fit for a terminal: control characters (a tab, a line break, an
+// escape sequence from a damaged or hostile file) become '?'. JSON escapes them instead.
+std::string PrintableText(std::string text);
+
 // Drops trailing blanks, so lines with an empty value end cleanly.
 std::string TrimRight(std::string text);
 

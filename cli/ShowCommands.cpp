@@ -118,14 +118,16 @@ std::string RecordText(const MeasurementRecord& r, std::string_view sep) {
         {"Lx:", &t.LxLbl},
         {"t:", &t.TLbl},
     }};
-    std::string out = AnsiToUtf8(ListLine(r)) + "\n";
+    std::string out = PrintableText(AnsiToUtf8(ListLine(r))) + "\n";
     for (const auto& [caption, value] : rows) out += TrimRight("  " + PadRight(caption, 9) + *value) + "\n";
     // First what the panel shows when the record is picked, then each section as picking it
     // in the drop-down shows it (the length then has one significant digit less).
     out += "  Секции\n";
     AppendSectionText(out, t.section, "    ");
     for (int s = 0; s < static_cast<int>(t.items.size()); ++s) {
-        out += TrimRight("  [" + std::to_string(s + 1) + "] " + t.items[static_cast<std::size_t>(s)]) + "\n";
+        out += TrimRight("  [" + std::to_string(s + 1) + "] " +
+                         PrintableText(t.items[static_cast<std::size_t>(s)])) +
+               "\n";
         AppendSectionText(out, SectionItemTexts(r, s, sep), "    ");
     }
     return out;
@@ -139,8 +141,10 @@ std::array<std::string, 5> CableCells(const CableRecord& r, std::string_view sep
 std::string CableTableText(const CableTable& table, std::string_view sep) {
     const std::array<std::string, 5> headings{"Имя", "R, Ом/км", "C, нФ/км", "d, мм", "Материал"};
     std::vector<std::array<std::string, 5>> rows;
-    for (int i = 0; i < table.count; ++i)
+    for (int i = 0; i < table.count; ++i) {
         rows.push_back(CableCells(table.records[static_cast<std::size_t>(i)], sep));
+        rows.back()[0] = PrintableText(rows.back()[0]);
+    }
     std::array<std::size_t, 5> widths{};
     for (std::size_t c = 0; c < 5; ++c) {
         widths[c] = DisplayWidth(headings[c]);

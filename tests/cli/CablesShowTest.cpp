@@ -89,6 +89,13 @@ TEST_F(CablesShowTest, TextHasTheHeadingsThenOneLinePerRow) {
     }
     EXPECT_TRUE(lines[3].ends_with("2,55  Алюминий")) << lines[3];
 
+    // A control character in a name is not sent to the terminal.
+    ProcessResult hostile =
+        RunCli({"cables", "show", WriteTable({MakeCable("X\x1b[1mY", 0, 1, 1, 1)}, "esc.cbl")});
+    ASSERT_TRUE(hostile.Exited(0)) << Describe(hostile);
+    EXPECT_NE(hostile.out.find("\nX?[1mY "), std::string::npos) << hostile.out;
+    EXPECT_EQ(hostile.out.find('\x1b'), std::string::npos);
+
     // An empty table: only the headings.
     ProcessResult empty = RunCli({"cables", "show", WriteTable({}, "empty.cbl")});
     ASSERT_TRUE(empty.Exited(0)) << Describe(empty);

@@ -229,6 +229,27 @@ TEST_F(ShowCommandTest, TextShowsEveryCaptionAndValueOfEveryRecord) {
         EXPECT_TRUE(!line.ends_with(" ") || listLines.count(line) == 1) << '"' << line << '"';
 }
 
+// Names come from files: in text they must not steer the terminal, in JSON they stay exact.
+TEST_F(ShowCommandTest, ControlCharactersInNamesAreDefused) {
+    MeasurementRecord r =
+        RecordBuilder("").Kind(KindRs).Sections(1).Section(0, "A\tB", 0, 1.0f, 1.0f, 1.0f, 1);
+    const std::string name = "\x1b[2J\nX\x7f";
+    std::copy(name.begin(), name.end(), r.begin());
+    const std::string path = WriteRecords({r});
+
+    ProcessResult text = RunCli({"show", path});
+    ASSERT_TRUE(text.Exited(0)) << Describe(text);
+    EXPECT_TRUE(text.out.starts_with("?[2J?X?" + std::string(7 + 8, ' ') + "Rs\n")) << text.out;
+    EXPECT_NE(text.out.find("  [1] A?B\n"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find('\x1b'), std::string::npos);
+
+    ProcessResult asJson = RunCli({"show", path, "--json"});
+    ASSERT_TRUE(asJson.Exited(0)) << Describe(asJson);
+    json doc = json::parse(asJson.out);
+    EXPECT_EQ(doc["records"][0]["line"], name + std::string(7 + 8, ' ') + "Rs");
+    EXPECT_EQ(doc["records"][0]["items"][0], "A\tB" + std::string(11, ' '));
+}
+
 TEST_F(ShowCommandTest, EmptyFileShowsNoRecords) {
     const std::string path = WriteRecords({});
     ProcessResult asJson = RunCli({"show", path, "--json"});
