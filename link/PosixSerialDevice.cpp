@@ -256,10 +256,7 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
         // EV_RXCHAR means "bytes arrived", not "bytes are waiting": report growth of the queue
         // only, or a reader that leaves bytes queued (full buffer) would make this spin.
         int rxCount = 0;
-        if (::ioctl(fd_, FIONREAD, &rxCount) != 0) {
-            MarkGoneIf(errno);
-            continue;
-        }
+        if (::ioctl(fd_, FIONREAD, &rxCount) != 0) return Fail(errno);
         if (rxCount > lastRxCount_) occurred |= EV_RXCHAR;
         lastRxCount_ = rxCount;
 

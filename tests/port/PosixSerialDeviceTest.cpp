@@ -107,7 +107,7 @@ TEST(PosixSerialDevice, OpenFailuresLeaveItClosed) {
     EXPECT_FALSE(device.WaitEvent(mask));
 }
 
-TEST(PosixSerialDevice, ExclusiveLineSettingsAndNoModemLines) {
+TEST(PosixSerialDevice, LineSettingsAndNoModemLines) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
     PosixSerialDevice device;
@@ -132,7 +132,13 @@ TEST(PosixSerialDevice, ExclusiveLineSettingsAndNoModemLines) {
     std::uint32_t bits = 0;
     ASSERT_TRUE(device.GetModemStatus(bits));
     EXPECT_EQ(bits & (MS_CTS_ON | MS_DSR_ON), MS_CTS_ON | MS_DSR_ON);
+}
 
+TEST(PosixSerialDevice, OpenIsExclusive) {
+    PtyMaster pty;
+    ASSERT_TRUE(pty.Ok());
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
     PosixSerialDevice second;
     DeviceError again = second.Open(pty.SlavePath());
     if (again == DeviceError::None) {
@@ -158,10 +164,19 @@ TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsArrivalsOnce) {
     EXPECT_EQ(mask, 0u);
 
     ASSERT_TRUE(pty.Write({1, 2, 3}));
+    // Let all three reach the terminal first, so one wait sees them together.
+    auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    int queued = 0;
+    int outQueue = 0;
+    while (device.QueueCounts(queued, outQueue) && queued < 3 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(queued, 3);
     ASSERT_TRUE(device.WaitEvent(mask));
     EXPECT_EQ(mask, EV_RXCHAR);
     // The bytes stay unread: a second wait must not report them again, only the cancel.
-    std::thread later([&] { device.SetEventMask(0); });
+    std::thread later([&] { device.CancelWait(); });
     EXPECT_TRUE(device.WaitEvent(mask));
     later.join();
     EXPECT_EQ(mask, 0u);
