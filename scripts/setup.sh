@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   nlohmann-json3-dev
   clang-14 libclang-rt-14-dev
+  locales
 )
 
 missing=()
@@ -17,16 +18,21 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if ((${#missing[@]} == 0)); then
-  echo "setup: all packages present"
-  exit 0
-fi
-
-echo "setup: installing ${missing[*]}"
 sudo_cmd=()
 if [[ $(id -u) -ne 0 ]]; then
   sudo_cmd=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if ((${#missing[@]} > 0)); then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo_cmd[@]}" apt-get update -qq
+  "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A Russian locale lets the tests check that numbers follow the user's decimal comma.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  echo "setup: generating the ru_RU.UTF-8 locale"
+  "${sudo_cmd[@]}" localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+fi
+echo "setup: ready"
