@@ -123,7 +123,11 @@ DeviceError PosixSerialDevice::Open(const std::string& path) {
     eventMask_ = 0;
     lastLines_ = 0;
     linesKnown_ = false;
-    lastRxCount_ = 0;
+    {
+        std::lock_guard<std::mutex> guard(rxLock_);
+        rxTaken_ = 0;
+    }
+    lastRxTotal_ = 0;
     fd_ = fd;
     return DeviceError::None;
 }
@@ -256,9 +260,14 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
         // EV_RXCHAR means "bytes arrived", not "bytes are waiting": report growth of the queue
         // only, or a reader that leaves bytes queued (full buffer) would make this spin.
         int rxCount = 0;
-        if (::ioctl(fd_, FIONREAD, &rxCount) != 0) return Fail(errno);
-        if (rxCount > lastRxCount_) occurred |= EV_RXCHAR;
-        lastRxCount_ = rxCount;
+        std::uint64_t rxTotal = 0;
+        {
+            std::lock_guard<std::mutex> guard(rxLock_);
+            if (::ioctl(fd_, FIONREAD, &rxCount) != 0) return Fail(errno);
+            rxTotal = rxTaken_ + static_cast<std::uint64_t>(rxCount);
+        }
+        if (rxTotal > lastRxTotal_) occurred |= EV_RXCHAR;
+        lastRxTotal_ = rxTotal;
 
         int lines = 0;
         bool haveLines = ReadModemLines(lines);
@@ -316,9 +325,13 @@ bool PosixSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
 int PosixSerialDevice::Read(std::uint8_t* buffer, int count) {
     if (!Usable()) return Fail(gone_ ? EIO : EBADF), -1;
     if (count <= 0) return 0;
+    std::lock_guard<std::mutex> guard(rxLock_);
     for (;;) {
         ssize_t got = ::read(fd_, buffer, static_cast<std::size_t>(count));
-        if (got > 0) return static_cast<int>(got);
+        if (got > 0) {
+            rxTaken_ += static_cast<std::uint64_t>(got);
+            return static_cast<int>(got);
+        }
         if (got == 0) {
             // End of file on a tty: the other end hung up.
             gone_ = true;
@@ -377,7 +390,11 @@ bool PosixSerialDevice::Purge(bool rx, bool tx) {
     if (!Usable()) return Fail(gone_ ? EIO : EBADF);
     if (!rx && !tx) return true;
     int which = rx && tx ? TCIOFLUSH : (rx ? TCIFLUSH : TCOFLUSH);
+    std::lock_guard<std::mutex> guard(rxLock_);
+    int discarded = 0;
+    if (rx && ::ioctl(fd_, FIONREAD, &discarded) != 0) discarded = 0;
     if (::tcflush(fd_, which) != 0) return Fail(errno);
+    rxTaken_ += static_cast<std::uint64_t>(discarded);
     return true;
 }
 

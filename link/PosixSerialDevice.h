@@ -85,7 +85,13 @@ private:
     // Used by the status thread only, inside WaitEvent; Open resets them before any thread runs.
     int lastLines_ = 0;
     bool linesKnown_ = false;
-    int lastRxCount_ = 0;
+    // EV_RXCHAR is reported when the count of bytes ever received grows: the bytes Read and
+    // Purge took plus those still queued. Comparing queue sizes alone misses bytes that arrive
+    // after a Read emptied the queue back to the size it had, and they would wait for the read
+    // thread's next pass.
+    std::mutex rxLock_;              // guards rxTaken_ together with the queue it is read against
+    std::uint64_t rxTaken_ = 0;      // bytes Read and Purge removed from the receive queue
+    std::uint64_t lastRxTotal_ = 0;  // status thread only, inside WaitEvent
 };
 
 }  // namespace zemrik

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -180,6 +181,51 @@ TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsArrivalsOnce) {
     EXPECT_TRUE(device.WaitEvent(mask));
     later.join();
     EXPECT_EQ(mask, 0u);
+}
+
+// Bytes that arrive after a read emptied the queue are new, even when the queue is back at the
+// size the last event saw; the same holds after a purge.
+TEST(PosixSerialDevice, ArrivalsAfterAReadOrPurgeAreReportedAgain) {
+    PtyMaster pty;
+    ASSERT_TRUE(pty.Ok());
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    ASSERT_TRUE(device.SetEventMask(EV_RXCHAR));
+
+    auto waitQueued = [&](int wanted) {
+        auto deadline = std::chrono::steady_clock::now() + kDeadline;
+        int queued = 0;
+        int outQueue = 0;
+        while (device.QueueCounts(queued, outQueue) && queued < wanted &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::yield();
+        }
+        return queued == wanted;
+    };
+    // One wait, ended by a cancel if the event never comes.
+    auto waitEvent = [&] {
+        std::uint32_t mask = 0;
+        auto wait = std::async(std::launch::async, [&] { return device.WaitEvent(mask); });
+        if (wait.wait_for(kDeadline) != std::future_status::ready) device.CancelWait();
+        EXPECT_TRUE(wait.get());
+        return mask;
+    };
+
+    for (const char* taker : {"read", "purge"}) {
+        ASSERT_TRUE(pty.Write({1, 2, 3}));
+        ASSERT_TRUE(waitQueued(3));
+        EXPECT_EQ(waitEvent(), EV_RXCHAR) << taker;
+        if (std::string(taker) == "read") {
+            std::uint8_t in[3] = {};
+            ASSERT_EQ(device.Read(in, 3), 3);
+        } else {
+            ASSERT_TRUE(device.Purge(true, false));
+        }
+        ASSERT_TRUE(pty.Write({4, 5, 6}));
+        ASSERT_TRUE(waitQueued(3));
+        EXPECT_EQ(waitEvent(), EV_RXCHAR) << taker;
+        ASSERT_TRUE(device.Purge(true, false));
+    }
 }
 
 TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
