@@ -120,6 +120,9 @@ std::unique_ptr<InstrumentLink> OpenLink(const PortChoice& choice) {
 // Name text of a 14-byte field in 1251, as UTF-8: the bytes up to the first NUL.
 std::string FieldText(const std::uint8_t* field) { return AnsiToUtf8(NameText(field)); }
 
+// A name for a message on the terminal: control characters from a damaged record become '?'.
+std::string MessageName(const std::uint8_t* field) { return PrintableText(FieldText(field)); }
+
 // "\rЧтение 37/200" on stderr, only when a person is watching it.
 class Progress {
 public:
@@ -196,7 +199,8 @@ int RunList(std::span<const std::string> args) {
         for (int i = 0; i < root.count; ++i) {
             std::string number = std::to_string(i);
             out += std::string(number.size() < 3 ? 3 - number.size() : 0, ' ') + number + "  " +
-                   AnsiToUtf8(TrimName(root.entries[static_cast<std::size_t>(i)].data())) + "\n";
+                   PrintableText(AnsiToUtf8(TrimName(root.entries[static_cast<std::size_t>(i)].data()))) +
+                   "\n";
         }
     }
     return WriteStdout(out) ? ExitOk : ExitFailure;
@@ -234,7 +238,7 @@ int RunGet(std::span<const std::string> args) {
             0) {
             progress.Finish();
             WriteStderrLine("Ошибка чтения файла " +
-                            FieldText(root.entries[static_cast<std::size_t>(i)].data()) + "!");
+                            MessageName(root.entries[static_cast<std::size_t>(i)].data()) + "!");
             return ExitFailure;
         }
         list->count = static_cast<std::uint8_t>(i + 1);
@@ -289,7 +293,7 @@ int RunPut(std::span<const std::string> args) {
         const std::string nameText(name.begin(), name.end());
         std::uint8_t result = link->Device().WriteRecord(nameText, record);
         if (result == WriteError) {
-            WriteStderrLine("Ошибка записи файла " + AnsiToUtf8(nameText) + " !");
+            WriteStderrLine("Ошибка записи файла " + PrintableText(AnsiToUtf8(nameText)) + " !");
             return ExitFailure;
         }
         if (result == NoRoom) {

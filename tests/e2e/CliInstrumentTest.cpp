@@ -41,12 +41,14 @@ TEST_F(CliInstrumentTest, ListShowsTheRootTableAsTextAndJson) {
     std::vector<MeasurementRecord> records = SampleRecords(3);
     // A name that ends early at a NUL is listed up to the NUL.
     records[2][rec::Name + 4] = 0;
+    // A control character is shown as '?' on the terminal, and kept (escaped) in JSON.
+    records[1][rec::Name + 1] = 0x1B;
     WriteZmk(zmk_, records);
     ASSERT_TRUE(sim_.Start({"--records", zmk_}));
 
     ProcessResult text = sim_.Cli({"list"});
     ASSERT_TRUE(text.Exited(0)) << Describe(text);
-    EXPECT_EQ(text.out, "  0  Линия 0\n  1  Линия 1\n  2  Лини\n");
+    EXPECT_EQ(text.out, "  0  Линия 0\n  1  Л?ния 1\n  2  Лини\n");
     EXPECT_EQ(text.err, "");
 
     ProcessResult json = sim_.Cli({"list", "--json"});
@@ -62,6 +64,7 @@ TEST_F(CliInstrumentTest, ListShowsTheRootTableAsTextAndJson) {
                   nlohmann::json::array({records[static_cast<std::size_t>(i)][rec::KindSections], 0}));
     }
     EXPECT_EQ(doc["entries"][0]["name"], "Линия 0       ");
+    EXPECT_EQ(doc["entries"][1]["name"], "Л\x1bния 1       ");
     EXPECT_EQ(doc["entries"][2]["name"], "Лини");
 }
 
