@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -140,15 +142,31 @@ TEST(PosixSerialDevice, OpenIsExclusive) {
     ASSERT_TRUE(pty.Ok());
     PosixSerialDevice device;
     ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
-    PosixSerialDevice second;
-    DeviceError again = second.Open(pty.SlavePath());
-    if (again == DeviceError::None) {
-        // The kernel lets a privileged process past TIOCEXCL.
-        GTEST_SKIP() << "exclusive open not observable with this process's privileges";
+    if (::geteuid() != 0) {
+        PosixSerialDevice second;
+        EXPECT_EQ(second.Open(pty.SlavePath()), DeviceError::Busy);
+        device.Close();
+        EXPECT_EQ(second.Open(pty.SlavePath()), DeviceError::None);
+        return;
     }
-    EXPECT_EQ(again, DeviceError::Busy);
+    // The kernel lets a privileged process past TIOCEXCL, so try as an ordinary user instead.
+    if (::chmod(pty.SlavePath().c_str(), 0666) != 0) GTEST_SKIP() << "cannot open the terminal to others";
+    auto openAsNobody = [&] {
+        pid_t child = ::fork();
+        if (child == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(100);
+            int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            ::_exit(fd >= 0 ? 0 : (errno == EBUSY ? 1 : 2));
+        }
+        int status = 0;
+        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+        return WEXITSTATUS(status);
+    };
+    int held = openAsNobody();
+    if (held == 100) GTEST_SKIP() << "cannot switch to an ordinary user here";
+    EXPECT_EQ(held, 1);  // refused: in use
     device.Close();
-    EXPECT_EQ(second.Open(pty.SlavePath()), DeviceError::None);
+    EXPECT_EQ(openAsNobody(), 0);
 }
 
 TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsArrivalsOnce) {
