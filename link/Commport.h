@@ -158,6 +158,8 @@ private:
     void DoOnSignal();
 
     std::uint32_t eventMask_ = 0;  // status thread; read on the main thread during DoOnSignal
+    // MonitorEvents as an event mask. The device's mask stays the open sequence's fixed one, so
+    // nothing reads it yet; it is kept for a port that lets the set govern the device.
     std::uint32_t monitorMask_;
     TC32Event onSignal_;
 };
@@ -249,7 +251,7 @@ public:
     int GetInBuffUsed() const { return inBuffUsed_; }
     int GetInBuffFree();
     int GetOutBuffUsed() const { return outBuffUsed_; }
-    int GetOutBuffFree() const { return outBuffSize_ - outBuffUsed_; }
+    int GetOutBuffFree() const { return (open_ ? outBuffSize_ : outSize_) - outBuffUsed_; }
     int GetOutQueCount();
 
     // Line control.

@@ -184,8 +184,8 @@ TEST(Commport, OpenAndCloseTwiceAndAFailedOpen) {
     EXPECT_EQ(port.LastOpenError(), DeviceError::NotFound);
     EXPECT_EQ(opens, 0);
     std::uint8_t byte = 5;
-    EXPECT_EQ(port.PutBlock(&byte, 1), 0);
-    EXPECT_EQ(port.GetOutBuffFree(), 0);  // no buffer is held
+    EXPECT_EQ(port.PutBlock(&byte, 1), 0);  // no buffer is held
+    EXPECT_EQ(port.GetOutBuffFree(), 4096);
     EXPECT_EQ(rig.fake->WorkerCalls(), 0);
     port.SetOpen(false);
     EXPECT_EQ(rig.fake->Closes(), 0);

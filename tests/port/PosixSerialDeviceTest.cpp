@@ -83,18 +83,6 @@ double ProcessCpuMs() {
     return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
 }
 
-TEST(PosixSerialDevice, ErrnoMapping) {
-    const struct {
-        int err;
-        DeviceError expected;
-    } cases[] = {{0, DeviceError::None},           {ENOENT, DeviceError::NotFound},
-                 {ENODEV, DeviceError::NotFound},  {EACCES, DeviceError::Permission},
-                 {EPERM, DeviceError::Permission}, {EBUSY, DeviceError::Busy},
-                 {EIO, DeviceError::Gone},         {ENXIO, DeviceError::Gone},
-                 {EINVAL, DeviceError::Other}};
-    for (const auto& c : cases) EXPECT_EQ(DeviceErrorFromErrno(c.err), c.expected) << c.err;
-}
-
 TEST(PosixSerialDevice, OpenFailuresLeaveItClosed) {
     PosixSerialDevice device;
     EXPECT_EQ(device.Open("/dev/zemrik-no-such-tty"), DeviceError::NotFound);
