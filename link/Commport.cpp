@@ -305,6 +305,8 @@ void TCustomCommPort::OpenPort() {
     statusThread_ = std::make_unique<TStatusThread>(*this, monitorEvents_);
     WaitServing(statusReadyEvent_, kReadyWait);
     device_->SetEventMask(kOpenEventMask);
+    // The status thread's first wait may have found no mask yet; let it retry now, not in 100 ms.
+    statusWakeEvent_.Set();
     readThread_ = std::make_unique<TReadThread>(*this);
     WaitServing(readReadyEvent_, kReadyWait);
     writeThread_ = std::make_unique<TWriteThread>(*this);
