@@ -1,5 +1,11 @@
 // zemrik-cli's instrument commands through the real serial port against the real emulator.
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +19,8 @@
 #include "common/CodePage.h"
 #include "common/NameField.h"
 #include "e2e/E2eSupport.h"
+
+extern char** environ;
 
 namespace zemrik::test {
 namespace {
@@ -87,6 +95,59 @@ TEST_F(CliInstrumentTest, GetWritesEveryRecordWithAFreshHeader) {
     EXPECT_TRUE(got == expected) << "the file differs from the emulator's records";
     // Reading changes nothing in the instrument.
     EXPECT_EQ(FileBytes(sim_.StopAndReadRecords()), FileBytes(records));
+}
+
+// Runs zemrik-cli with its stderr on a fresh pseudo-terminal (stdout on /dev/null) and returns
+// what that terminal received; the exit status goes to `status`.
+std::string RunWithTerminalStderr(const std::vector<std::string>& args, int& status) {
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    EXPECT_GE(master, 0);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return {};
+    const std::string slavePath = ::ptsname(master);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, slavePath.c_str(), O_RDWR | O_NOCTTY, 0);
+    std::vector<std::string> argv{CliPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (std::string& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(::posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Read until the child has ended and the terminal holds nothing more.
+    std::string seen;
+    bool ended = pid < 0;
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10) > 0 && (p.revents & POLLIN)) {
+            char buffer[256];
+            ssize_t n = ::read(master, buffer, sizeof buffer);
+            if (n > 0) {
+                seen.append(buffer, static_cast<std::size_t>(n));
+                continue;
+            }
+        }
+        if (ended) break;
+        ended = ::waitpid(pid, &status, WNOHANG) == pid;
+    }
+    EXPECT_TRUE(ended) << "zemrik-cli did not end";
+    ::close(master);
+    return seen;
+}
+
+TEST_F(CliInstrumentTest, GetShowsProgressOnlyToAPerson) {
+    WriteZmk(zmk_, SampleRecords(3));
+    ASSERT_TRUE(sim_.Start({"--records", zmk_}));
+    int status = -1;
+    const std::string seen = RunWithTerminalStderr({"--port", sim_.Port(), "get", "-o", out_}, status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
+    // The terminal turns each "\n" into "\r\n".
+    EXPECT_EQ(seen, "\rЧтение 0/3\rЧтение 1/3\rЧтение 2/3\rЧтение 3/3\r\n");
+    EXPECT_TRUE(Exists(out_));
 }
 
 TEST_F(CliInstrumentTest, GetOfAnEmptyInstrumentWritesNothing) {
