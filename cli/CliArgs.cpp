@@ -9,7 +9,7 @@ const std::string* ParsedArgs::Value(std::string_view name) const {
     return it == options.end() ? nullptr : &it->second;
 }
 
-ParseResult ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+ParseResult ParseArgs(std::span<const std::string> args, std::span<const OptionDef> known) {
     ParseResult result;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -31,13 +31,13 @@ ParseResult ParseArgs(std::span<const std::string> args, std::span<const OptionS
             name = name.substr(0, eq);
             hasInlineValue = true;
         }
-        auto spec =
-            std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        auto option =
+            std::find_if(known.begin(), known.end(), [&](const OptionDef& s) { return s.name == name; });
+        if (option == known.end()) {
             result.error = "unknown option " + std::string(name);
             return result;
         }
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (hasInlineValue) {
                 result.error = "option " + std::string(name) + " takes no value";
                 return result;

@@ -10,7 +10,7 @@
 // long options ("--name", "--name VALUE" or "--name=VALUE"). "--" ends the options.
 namespace zemrik::cli {
 
-struct OptionSpec {
+struct OptionDef {
     std::string_view name;  // with the leading "--"
     bool takesValue = false;
 };
@@ -30,6 +30,6 @@ struct ParseResult {
     bool Ok() const { return error.empty(); }
 };
 
-ParseResult ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs);
+ParseResult ParseArgs(std::span<const std::string> args, std::span<const OptionDef> known);
 
 }  // namespace zemrik::cli

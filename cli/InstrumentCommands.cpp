@@ -31,11 +31,11 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr OptionSpec PortOption{"--port", true};
-constexpr std::array<OptionSpec, 2> ListOptions{{PortOption, {"--json", false}}};
-constexpr std::array<OptionSpec, 3> GetOptions{{PortOption, {"-o", true}, {"--output", true}}};
-constexpr std::array<OptionSpec, 2> PutOptions{{PortOption, {"--records", true}}};
-constexpr std::array<OptionSpec, 1> PortOnly{{PortOption}};
+constexpr OptionDef PortOption{"--port", true};
+constexpr std::array<OptionDef, 2> ListOptions{{PortOption, {"--json", false}}};
+constexpr std::array<OptionDef, 3> GetOptions{{PortOption, {"-o", true}, {"--output", true}}};
+constexpr std::array<OptionDef, 2> PutOptions{{PortOption, {"--records", true}}};
+constexpr std::array<OptionDef, 1> PortOnly{{PortOption}};
 
 constexpr std::string_view RootTableErrorText = "Ошибка при чтении RootTable.";
 constexpr std::string_view NoFilesText = "В памяти прибора нет файлов!";
@@ -57,10 +57,10 @@ struct LinkCommandArgs {
 // Parses the command's arguments and its `--port`, which main() moves behind the command words.
 // nullopt, with exitCode set, on a usage error.
 std::optional<LinkCommandArgs> ParseLinkCommand(std::span<const std::string> args,
-                                                std::span<const OptionSpec> specs, std::size_t minPositional,
+                                                std::span<const OptionDef> known, std::size_t minPositional,
                                                 std::size_t maxPositional, std::string_view what,
                                                 int& exitCode) {
-    ParseResult parsed = ParseArgs(args, specs);
+    ParseResult parsed = ParseArgs(args, known);
     if (!parsed.Ok()) {
         exitCode = UsageError(parsed.error);
         return std::nullopt;

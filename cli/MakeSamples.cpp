@@ -44,7 +44,7 @@ struct Section {
     float length;  // metres
 };
 
-struct RecordSpec {
+struct SampleRecord {
     std::string_view name;
     int kind;
     int celsius;
@@ -52,14 +52,14 @@ struct RecordSpec {
     std::vector<Section> sections;
 };
 
-MeasurementRecord BuildRecord(const RecordSpec& spec) {
+MeasurementRecord BuildRecord(const SampleRecord& sample) {
     MeasurementRecord r{};
-    RenameRecord(r, Utf8ToAnsi(spec.name));
-    r[rec::KindSections] = static_cast<std::uint8_t>(spec.kind | (spec.sections.size() << 4));
-    r[rec::TempCode] = static_cast<std::uint8_t>(spec.celsius + 20);
-    for (const auto& [offset, value] : spec.values) SetRecordFloat(r, offset, value);
-    for (std::size_t i = 0; i < spec.sections.size(); ++i) {
-        const Section& s = spec.sections[i];
+    RenameRecord(r, Utf8ToAnsi(sample.name));
+    r[rec::KindSections] = static_cast<std::uint8_t>(sample.kind | (sample.sections.size() << 4));
+    r[rec::TempCode] = static_cast<std::uint8_t>(sample.celsius + 20);
+    for (const auto& [offset, value] : sample.values) SetRecordFloat(r, offset, value);
+    for (std::size_t i = 0; i < sample.sections.size(); ++i) {
+        const Section& s = sample.sections[i];
         std::size_t base = SectionOffset(static_cast<int>(i));
         CopyName(&r[base + rec::SecName], s.cable->name);
         r[base + rec::SecMaterial] = s.cable->material;
@@ -71,7 +71,7 @@ MeasurementRecord BuildRecord(const RecordSpec& spec) {
     return r;
 }
 
-std::vector<RecordSpec> DemoRecords() {
+std::vector<SampleRecord> DemoRecords() {
     return {
         {"КАБЕЛЬ 1", KindRs, 18, {{rec::Rs, 287.4f}}, {{&Tpp10x2, 1034.5f}}},
         {"КАБЕЛЬ 2", KindDR, 18, {{rec::dR, -1.37f}}, {{&Tpp10x2, 1034.5f}}},
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     }
 
     auto list = std::make_unique<MeasurementList>();
-    for (const RecordSpec& spec : DemoRecords()) list->slots[list->count++] = BuildRecord(spec);
+    for (const SampleRecord& sample : DemoRecords()) list->slots[list->count++] = BuildRecord(sample);
     FileHeader header{};
     const std::string zmk = (dir / "demo.zmk").string();
     if (!WriteMeasurementFile(zmk, *list, header)) {

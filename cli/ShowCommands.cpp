@@ -21,7 +21,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::array<OptionSpec, 2> FileOptions{{{"--json", false}, {"--decimal-separator", true}}};
+constexpr std::array<OptionDef, 2> FileOptions{{{"--json", false}, {"--decimal-separator", true}}};
 
 // Dumping never throws: a byte sequence that is not UTF-8 becomes U+FFFD instead of ending
 // the program half-way through its output.
