@@ -24,9 +24,6 @@ TEST(MakeSamplesTest, WritesTheSameReadableDemoFilesEveryTime) {
     const std::string cbl = ReadWholeFile(first + "/demo.cbl");
     EXPECT_EQ(zmk, ReadWholeFile(second + "/demo.zmk"));
     EXPECT_EQ(cbl, ReadWholeFile(second + "/demo.cbl"));
-    ASSERT_GE(zmk.size(), 32u);
-    EXPECT_EQ(zmk.size(), 32u + 256u * static_cast<unsigned char>(zmk[0]));
-    EXPECT_EQ(cbl.size() % 32, 0u);
     EXPECT_GE(cbl.size(), 3u * 32);
 
     ProcessResult shown = RunCli({"show", first + "/demo.zmk", "--json"});

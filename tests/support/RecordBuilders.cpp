@@ -23,18 +23,13 @@ void PutName(std::uint8_t* field, std::string_view nameUtf8) {
 
 }  // namespace
 
-RecordBuilder::RecordBuilder(std::string_view nameUtf8) { Name(nameUtf8); }
+RecordBuilder::RecordBuilder(std::string_view nameUtf8) { PutName(record_.data() + rec::Name, nameUtf8); }
 
 RecordBuilder& RecordBuilder::Filler(std::uint32_t seed) {
     const MeasurementRecord kept = record_;
     FillBytes(record_.data(), record_.size(), seed);
     // Name and kind byte stay as set so far; the rest is noise.
     std::copy_n(kept.begin(), rec::KindSections + 1, record_.begin());
-    return *this;
-}
-
-RecordBuilder& RecordBuilder::Name(std::string_view nameUtf8) {
-    PutName(record_.data() + rec::Name, nameUtf8);
     return *this;
 }
 

@@ -21,7 +21,6 @@ public:
     // later calls overwrite only what they name, so the filler shows which bytes must travel
     // unchanged.
     RecordBuilder& Filler(std::uint32_t seed);
-    RecordBuilder& Name(std::string_view nameUtf8);
     RecordBuilder& Kind(int kindCode);
     RecordBuilder& Sections(int storedCount);
     RecordBuilder& Value(std::size_t offset, float value);

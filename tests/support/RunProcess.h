@@ -6,15 +6,13 @@
 #include <utility>
 #include <vector>
 
-// Runs a program to its end for end-to-end tests: its stdout and stderr captured apart, an
-// optional stdin text, extra environment, and a time-out after which the child is killed.
+// Runs a program to its end for end-to-end tests: stdin from /dev/null, its stdout and stderr
+// captured apart, extra environment, and a time-out after which the child is killed.
 namespace zemrik::test {
 
 struct ProcessOptions {
-    std::optional<std::string> stdinText;  // nullopt: the child's stdin is /dev/null
     // Set (or, with nullopt, remove) these variables in the child's copy of our environment.
     std::vector<std::pair<std::string, std::optional<std::string>>> env;
-    std::string workingDirectory;  // empty: ours
     std::chrono::milliseconds timeout{30000};
 };
 
