@@ -1,16 +1,13 @@
 // The Linux serial device and the whole port on a pseudo-terminal made here.
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 #include <future>
 #include <string>
@@ -19,63 +16,51 @@
 
 #include "link/PosixSerialDevice.h"
 #include "port/PortTestSupport.h"
+#include "support/PtySim.h"
 
 namespace zemrik::test {
 namespace {
 
 using std::chrono::milliseconds;
 
-// The controlling side of a pseudo-terminal; the code under test opens SlavePath().
-class PtyMaster {
-public:
-    PtyMaster() {
-        fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0 || ::grantpt(fd_) != 0 || ::unlockpt(fd_) != 0) return;
-        const char* name = ::ptsname(fd_);
-        if (name != nullptr) slavePath_ = name;
-        termios tio{};
-        if (::tcgetattr(fd_, &tio) == 0) {
-            ::cfmakeraw(&tio);
-            ::tcsetattr(fd_, TCSANOW, &tio);
-        }
-    }
-    ~PtyMaster() { Close(); }
-    PtyMaster(const PtyMaster&) = delete;
-    PtyMaster& operator=(const PtyMaster&) = delete;
-
-    bool Ok() const { return fd_ >= 0 && !slavePath_.empty(); }
-    const std::string& SlavePath() const { return slavePath_; }
-    void Close() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    // Bytes the slave wrote that the master has not read.
-    int Pending() const {
-        int count = 0;
-        return ::ioctl(fd_, FIONREAD, &count) == 0 ? count : -1;
-    }
-    bool Write(const std::vector<std::uint8_t>& bytes) {
-        return ::write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    }
-    std::vector<std::uint8_t> Read(std::size_t count, milliseconds timeout) {
-        std::vector<std::uint8_t> got;
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (got.size() < count) {
-            auto left = std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-            std::uint8_t buffer[256];
-            ssize_t n = ::read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
-            if (n > 0) got.insert(got.end(), buffer, buffer + n);
-        }
-        return got;
-    }
-
-private:
-    int fd_ = -1;
-    std::string slavePath_;
+// A new pseudo-terminal whose other end the code under test opens.
+struct PtyMaster : RawTerminal {
+    PtyMaster() { OpenNew(); }
+    bool Ok() const { return Fd() >= 0 && !SlavePath().empty(); }
 };
+
+// TCommPort on the real device layer, opened on `path` as port 1.
+struct PtyPort {
+    explicit PtyPort(const std::string& path, int outSize = 4096) {
+        port.SetOutSize(outSize);
+        port.PortNames().SetPath(1, path);
+        port.SetComNumber(1);
+        port.SetOpen(true);
+    }
+    bool Pump(const std::function<bool()>& done) { return PumpUntil(calls, done); }
+    MainThreadCalls calls;
+    TCommPort port{nullptr, std::make_unique<PosixSerialDevice>(), &calls};
+};
+
+// Polls until the device reports `wanted` bytes queued for reading.
+bool WaitQueued(PosixSerialDevice& device, int wanted) {
+    auto deadline = std::chrono::steady_clock::now() + kDeadline;
+    int queued = 0;
+    int outQueue = 0;
+    while (device.QueueCounts(queued, outQueue) && queued < wanted &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    return queued == wanted;
+}
+
+// One wait, ended by a cancel from another thread if no event comes first.
+std::uint32_t WaitEvent(PosixSerialDevice& device, std::chrono::milliseconds cancelAfter = kDeadline) {
+    std::uint32_t mask = 0xFFFF;
+    auto wait = std::async(std::launch::async, [&] { return device.WaitEvent(mask); });
+    if (wait.wait_for(cancelAfter) != std::future_status::ready) device.CancelWait();
+    EXPECT_TRUE(wait.get());
+    return mask;
+}
 
 double ProcessCpuMs() {
     timespec ts{};
@@ -157,70 +142,23 @@ TEST(PosixSerialDevice, OpenIsExclusive) {
     EXPECT_EQ(openAsNobody(), 0);
 }
 
-TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsArrivalsOnce) {
+// Bytes are reported once; bytes that arrive after a read or a purge emptied the queue are new,
+// even when the queue is back at the size the last event saw.
+TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsEachArrivalOnce) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
     PosixSerialDevice device;
     ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
     ASSERT_TRUE(device.SetEventMask(EV_RXCHAR | EV_TXEMPTY | EV_CTS));
-
-    std::uint32_t mask = 0xFFFF;
-    std::thread canceller([&] { device.CancelWait(); });
-    EXPECT_TRUE(device.WaitEvent(mask));
-    canceller.join();
-    EXPECT_EQ(mask, 0u);
-
-    ASSERT_TRUE(pty.Write({1, 2, 3}));
-    // Let all three reach the terminal first, so one wait sees them together.
-    auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    int queued = 0;
-    int outQueue = 0;
-    while (device.QueueCounts(queued, outQueue) && queued < 3 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    ASSERT_EQ(queued, 3);
-    ASSERT_TRUE(device.WaitEvent(mask));
-    EXPECT_EQ(mask, EV_RXCHAR);
-    // The bytes stay unread: a second wait must not report them again, only the cancel.
-    std::thread later([&] { device.CancelWait(); });
-    EXPECT_TRUE(device.WaitEvent(mask));
-    later.join();
-    EXPECT_EQ(mask, 0u);
-}
-
-// Bytes that arrive after a read emptied the queue are new, even when the queue is back at the
-// size the last event saw; the same holds after a purge.
-TEST(PosixSerialDevice, ArrivalsAfterAReadOrPurgeAreReportedAgain) {
-    PtyMaster pty;
-    ASSERT_TRUE(pty.Ok());
-    PosixSerialDevice device;
-    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
-    ASSERT_TRUE(device.SetEventMask(EV_RXCHAR));
-
-    auto waitQueued = [&](int wanted) {
-        auto deadline = std::chrono::steady_clock::now() + kDeadline;
-        int queued = 0;
-        int outQueue = 0;
-        while (device.QueueCounts(queued, outQueue) && queued < wanted &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::yield();
-        }
-        return queued == wanted;
-    };
-    // One wait, ended by a cancel if the event never comes.
-    auto waitEvent = [&] {
-        std::uint32_t mask = 0;
-        auto wait = std::async(std::launch::async, [&] { return device.WaitEvent(mask); });
-        if (wait.wait_for(kDeadline) != std::future_status::ready) device.CancelWait();
-        EXPECT_TRUE(wait.get());
-        return mask;
-    };
+    EXPECT_EQ(WaitEvent(device, milliseconds(0)), 0u);
 
     for (const char* taker : {"read", "purge"}) {
+        SCOPED_TRACE(taker);
         ASSERT_TRUE(pty.Write({1, 2, 3}));
-        ASSERT_TRUE(waitQueued(3));
-        EXPECT_EQ(waitEvent(), EV_RXCHAR) << taker;
+        ASSERT_TRUE(WaitQueued(device, 3));  // all there, so that one wait sees them together
+        EXPECT_EQ(WaitEvent(device), EV_RXCHAR);
+        // Still unread: a second wait must not report them again, only end on the cancel.
+        EXPECT_EQ(WaitEvent(device, milliseconds(50)), 0u);
         if (std::string(taker) == "read") {
             std::uint8_t in[3] = {};
             ASSERT_EQ(device.Read(in, 3), 3);
@@ -228,8 +166,8 @@ TEST(PosixSerialDevice, ArrivalsAfterAReadOrPurgeAreReportedAgain) {
             ASSERT_TRUE(device.Purge(true, false));
         }
         ASSERT_TRUE(pty.Write({4, 5, 6}));
-        ASSERT_TRUE(waitQueued(3));
-        EXPECT_EQ(waitEvent(), EV_RXCHAR) << taker;
+        ASSERT_TRUE(WaitQueued(device, 3));
+        EXPECT_EQ(WaitEvent(device), EV_RXCHAR);
         ASSERT_TRUE(device.Purge(true, false));
     }
 }
@@ -237,11 +175,8 @@ TEST(PosixSerialDevice, ArrivalsAfterAReadOrPurgeAreReportedAgain) {
 TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
-    MainThreadCalls calls;
-    TCommPort port(nullptr, std::make_unique<PosixSerialDevice>(), &calls);
-    port.PortNames().SetPath(1, pty.SlavePath());
-    port.SetComNumber(1);
-    port.SetOpen(true);
+    PtyPort rig(pty.SlavePath());
+    TCommPort& port = rig.port;
     ASSERT_TRUE(port.Enabled());
 
     Dcb dcb;
@@ -253,19 +188,19 @@ TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
     EXPECT_EQ(dcb.BaudRate, 28800u);
 
     EXPECT_TRUE(port.GetModemState(1));
-    ASSERT_TRUE(PumpUntil(calls, [&] { return port.CTSState(); }));
+    ASSERT_TRUE(rig.Pump([&] { return port.CTSState(); }));
 
-    ASSERT_TRUE(pty.Write({0x55, 0xAA, 0x00, 0x31}));
-    ASSERT_TRUE(PumpUntil(calls, [&] { return port.GetInBuffUsed() == 4; }));
-    std::uint8_t in[4] = {};
-    ASSERT_EQ(port.GetBlock(in, 4), 4);
-    EXPECT_EQ(std::vector<std::uint8_t>(in, in + 4), (std::vector<std::uint8_t>{0x55, 0xAA, 0x00, 0x31}));
+    const std::vector<std::uint8_t> in = {0x55, 0xAA, 0x00, 0x31};
+    ASSERT_TRUE(pty.Write(in));
+    ASSERT_TRUE(rig.Pump([&] { return port.GetInBuffUsed() == 4; }));
+    std::vector<std::uint8_t> got(4);
+    ASSERT_EQ(port.GetBlock(got.data(), 4), 4);
+    EXPECT_EQ(got, in);
 
     std::vector<std::uint8_t> out = Bytes(1000, 1);
     ASSERT_EQ(port.PutBlock(out.data(), 1000), 1000);
     EXPECT_EQ(pty.Read(1000, kDeadline), out);
-    ASSERT_TRUE(PumpUntil(calls, [&] { return port.GetOutBuffUsed() == 0; }));
-
+    ASSERT_TRUE(rig.Pump([&] { return port.GetOutBuffUsed() == 0; }));
     port.SetOpen(false);
     EXPECT_FALSE(port.Enabled());
 }
@@ -273,37 +208,33 @@ TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
 TEST(PosixSerialDevice, CloseCutsAWriteTheOtherEndNeverTakes) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
-    MainThreadCalls calls;
-    TCommPort port(nullptr, std::make_unique<PosixSerialDevice>(), &calls);
-    port.SetOutSize(1 << 20);
-    port.PortNames().SetPath(1, pty.SlavePath());
-    port.SetComNumber(1);
-    port.SetOpen(true);
+    PtyPort rig(pty.SlavePath(), 1 << 20);
+    TCommPort& port = rig.port;
     ASSERT_TRUE(port.Enabled());
     // Far more than a pseudo-terminal buffers; the master reads nothing.
     std::vector<std::uint8_t> out = Bytes(1 << 20);
     ASSERT_EQ(port.PutBlock(out.data(), static_cast<int>(out.size())), static_cast<int>(out.size()));
     // The write thread is inside its device write once the terminal's buffer has filled.
-    ASSERT_TRUE(PumpUntil(calls, [&] { return pty.Pending() > 0; }));
+    ASSERT_TRUE(rig.Pump([&] {
+        int pending = 0;
+        return ::ioctl(pty.Fd(), FIONREAD, &pending) == 0 && pending > 0;
+    }));
     port.SetOpen(false);
     EXPECT_FALSE(port.Open());
 }
 
 TEST(PosixSerialDevice, HangupMeansGoneWithoutSpinning) {
-    auto master = std::make_unique<PtyMaster>();
-    ASSERT_TRUE(master->Ok());
-    MainThreadCalls calls;
-    TCommPort port(nullptr, std::make_unique<PosixSerialDevice>(), &calls);
-    port.PortNames().SetPath(1, master->SlavePath());
-    port.SetComNumber(1);
-    port.SetOpen(true);
+    PtyMaster pty;
+    ASSERT_TRUE(pty.Ok());
+    PtyPort rig(pty.SlavePath());
+    TCommPort& port = rig.port;
     ASSERT_TRUE(port.Enabled());
     SerialDevice* device = port.Handle();
 
-    master->Close();
+    pty.Close();
     std::uint8_t byte = 1;
     port.PutBlock(&byte, 1);
-    ASSERT_TRUE(PumpUntil(calls, [&] { return device->IsGone(); }));
+    ASSERT_TRUE(rig.Pump([&] { return device->IsGone(); }));
 
     // An observation window, not a wait for an event: idle threads use next to no processor
     // time in it; a spinning one would use all of it.
@@ -311,8 +242,7 @@ TEST(PosixSerialDevice, HangupMeansGoneWithoutSpinning) {
     std::this_thread::sleep_for(milliseconds(300));
     EXPECT_LT(ProcessCpuMs() - cpuBefore, 100.0);
 
-    std::uint8_t in = 0;
-    EXPECT_EQ(port.GetBlock(&in, 1), 0);
+    EXPECT_EQ(port.GetBlock(&byte, 1), 0);
     port.SetOpen(false);
     EXPECT_FALSE(port.Open());
     EXPECT_FALSE(port.Enabled());

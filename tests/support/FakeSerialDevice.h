@@ -18,66 +18,81 @@
 namespace zemrik::test {
 
 class FakeSerialDevice : public SerialDevice {
+    using Self = FakeSerialDevice;
+    template <class T>
+    T Get(T Self::*member) const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return this->*member;
+    }
+    template <class T>
+    void Set(T Self::*member, T value) {
+        std::lock_guard<std::mutex> guard(lock_);
+        this->*member = value;
+        changed_.notify_all();
+    }
+    // Runs `f` under the lock and wakes every waiter, since `f` may have changed what they wait on.
+    template <class F>
+    auto Locked(F f) const {
+        std::lock_guard<std::mutex> guard(lock_);
+        changed_.notify_all();
+        return f();
+    }
+
 public:
     // ---- the test's side ----
     // What the next Open returns (None: it opens).
-    void SetOpenResult(DeviceError result);
+    void SetOpenResult(DeviceError result) { Set(&Self::openResult_, result); }
     void Receive(const std::vector<std::uint8_t>& bytes);
     void SetCts(bool on);
     // While held, Write blocks (the driver takes nothing) until released or cancelled.
-    void HoldWrites(bool hold);
+    void HoldWrites(bool hold) { Set(&Self::holdWrites_, hold); }
     // The device vanishes: every later call fails, and a pending wait stays asleep until cancelled.
-    void Vanish();
+    void Vanish() { Set(&Self::gone_, true); }
 
-    std::vector<std::uint8_t> Written() const;
-    std::size_t QueuedForReading() const;
-    Dcb State() const;
-    std::vector<int> Escapes() const;
-    std::vector<std::string> Purges() const;  // "rx", "tx", "rx+tx"
-    int Opens() const;
-    int Closes() const;
-    std::string LastPath() const;
-    std::uint32_t EventMask() const;
-    bool WriteInProgress() const;
+    std::vector<std::uint8_t> Written() const { return Get(&Self::written_); }
+    std::size_t QueuedForReading() const { return Get(&Self::rx_).size(); }
+    Dcb State() const { return Get(&Self::dcb_); }
+    std::vector<int> Escapes() const { return Get(&Self::escapes_); }
+    // "rx", "tx", "rx+tx"
+    std::vector<std::string> Purges() const { return Get(&Self::purges_); }
+    int Opens() const { return Get(&Self::opens_); }
+    int Closes() const { return Get(&Self::closes_); }
+    std::string LastPath() const { return Get(&Self::lastPath_); }
+    std::uint32_t EventMask() const { return Get(&Self::eventMask_); }
+    bool WriteInProgress() const { return Get(&Self::writing_); }
     // Waits up to `timeout` until `done` holds, re-testing on every change of the device.
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) const;
-
     // Calls made by the worker threads, to tell idling from spinning.
-    std::atomic<int> waitCalls{0};
-    std::atomic<int> readCalls{0};
-    std::atomic<int> writeCalls{0};
-    std::atomic<int> queueCalls{0};
-    std::atomic<int> modemCalls{0};
-    int WorkerCalls() const { return waitCalls + readCalls + writeCalls + queueCalls + modemCalls; }
+    int WorkerCalls() const { return workerCalls_; }
 
     // ---- SerialDevice ----
     DeviceError Open(const std::string& path) override;
     void Close() override;
-    bool IsOpen() const override;
+    bool IsOpen() const override { return Get(&Self::open_); }
     int LastError() const override { return 0; }
-    bool SetQueueSizes(int inSize, int outSize) override;
-    bool SetTimeouts() override;
+    bool SetQueueSizes(int, int) override { return IsOpen() && !IsGone(); }
+    bool SetTimeouts() override { return IsOpen() && !IsGone(); }
     bool GetState(Dcb& dcb) override;
     bool SetState(const Dcb& dcb) override;
     bool SetEventMask(std::uint32_t mask) override;
     bool WaitEvent(std::uint32_t& mask) override;
-    void CancelWait() override;
+    void CancelWait() override { Set(&Self::cancelWait_, true); }
     bool QueueCounts(int& inQueue, int& outQueue) override;
     int Read(std::uint8_t* buffer, int count) override;
     int Write(const std::uint8_t* data, int count) override;
-    void CancelWrite() override;
-    void ResumeWrites() override;
+    void CancelWrite() override { Set(&Self::writesCancelled_, true); }
+    void ResumeWrites() override { Set(&Self::writesCancelled_, false); }
     bool Purge(bool rx, bool tx) override;
     bool GetModemStatus(std::uint32_t& bits) override;
     bool Escape(int code) override;
-    bool IsGone() const override;
+    bool IsGone() const override { return Get(&Self::gone_); }
 
 private:
     bool Usable() const { return open_ && !gone_; }
-    void Raise(std::uint32_t events);  // lock_ held
 
-    mutable std::mutex lock_;  // guards every member below
+    mutable std::mutex lock_;  // guards every member below but the call counter
     mutable std::condition_variable changed_;
+    std::atomic<int> workerCalls_{0};
     DeviceError openResult_ = DeviceError::None;
     bool open_ = false;
     bool gone_ = false;

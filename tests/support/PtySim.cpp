@@ -56,16 +56,11 @@ SimProcess::~SimProcess() {
 
 bool SimProcess::Start(const std::string& simPath, const std::vector<std::string>& args,
                        std::chrono::milliseconds timeout, const std::string& stderrPath) {
-    int in[2];
-    int out[2];
-    if (::pipe2(in, O_CLOEXEC) != 0) {
+    int in[2] = {-1, -1};
+    int out[2] = {-1, -1};
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
         error_ = "pipe: " + std::string(std::strerror(errno));
-        return false;
-    }
-    if (::pipe2(out, O_CLOEXEC) != 0) {
-        error_ = "pipe: " + std::string(std::strerror(errno));
-        ::close(in[0]);
-        ::close(in[1]);
+        for (int& fd : in) CloseFd(fd);
         return false;
     }
 
@@ -166,8 +161,6 @@ std::optional<ChildExit> SimProcess::Stop(int sig, std::chrono::milliseconds tim
     return Wait(timeout);
 }
 
-RawTerminal::~RawTerminal() { Close(); }
-
 bool RawTerminal::Open(const std::string& path) {
     Close();
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -180,6 +173,15 @@ bool RawTerminal::Open(const std::string& path) {
     }
     if (!raw) Close();
     return raw;
+}
+
+bool RawTerminal::OpenNew() {
+    Close();
+    fd_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const char* name = fd_ >= 0 && ::grantpt(fd_) == 0 && ::unlockpt(fd_) == 0 ? ::ptsname(fd_) : nullptr;
+    if (name == nullptr) Close();
+    slavePath_ = name != nullptr ? name : "";
+    return fd_ >= 0;
 }
 
 void RawTerminal::Close() { CloseFd(fd_); }

@@ -39,7 +39,6 @@ public:
 
     const std::string& SlavePath() const { return slavePath_; }
     const std::string& Error() const { return error_; }
-    pid_t Pid() const { return pid_; }
 
     void CloseStdin();
     bool Signal(int sig);
@@ -57,17 +56,21 @@ private:
     std::optional<ChildExit> exit_;
 };
 
-// The program's end of the terminal, opened raw and non-blocking.
+// One end of a terminal, non-blocking: the program's end of an existing one opened raw, or the
+// controlling end of a new one whose other end (SlavePath) the code under test opens.
 class RawTerminal {
 public:
     RawTerminal() = default;
-    ~RawTerminal();
+    ~RawTerminal() { Close(); }
     RawTerminal(const RawTerminal&) = delete;
     RawTerminal& operator=(const RawTerminal&) = delete;
 
     bool Open(const std::string& path);
+    // The new terminal keeps the kernel's line settings (output "\n" becomes "\r\n").
+    bool OpenNew();
     void Close();
     int Fd() const { return fd_; }
+    const std::string& SlavePath() const { return slavePath_; }
 
     bool Write(std::span<const std::uint8_t> bytes);
     bool Write(std::initializer_list<std::uint8_t> bytes) { return Write({bytes.begin(), bytes.size()}); }
@@ -76,6 +79,7 @@ public:
 
 private:
     int fd_ = -1;
+    std::string slavePath_;
 };
 
 }  // namespace zemrik::test
