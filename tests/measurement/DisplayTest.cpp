@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <limits>
 
 #include "common/NameField.h"
@@ -29,8 +28,8 @@ struct RuleCase {
     const char* expected;  // with "." as separator; the "," variant is derived
 };
 
-void CheckRule(const char* name, const std::function<std::string(float, std::string_view)>& rule,
-               std::initializer_list<RuleCase> cases) {
+template <std::size_t N>
+void CheckRule(const char* name, std::string (*rule)(float, std::string_view), const RuleCase (&cases)[N]) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << name << "(" << c.value << ")");
         EXPECT_EQ(rule(c.value, "."), c.expected);
@@ -38,111 +37,50 @@ void CheckRule(const char* name, const std::function<std::string(float, std::str
     }
 }
 
-TEST(ValueRules, Resistance) {
-    CheckRule("Resistance", ResistanceText,
-              {{10000.0f, "> 10000 Ом"},
-               {9999.96f, "10000.0 Ом"},  // rounds up, yet is below the limit
-               {9999.94f, "9999.9 Ом"},
-               {-5.0f, "-5.0 Ом"},
-               {-20000.0f, "-20000.0 Ом"},  // the limit is on the signed value
-               {-200000.0f, "-2E5 Ом"},
-               {12.5f, "12.5 Ом"},
-               {0.0f, "0.0 Ом"},
-               {-0.04f, "0.0 Ом"},
-               {Inf, "> 10000 Ом"},
-               {-Inf, "НД"},
-               {NaN, "НД"}});
-}
-
-TEST(ValueRules, Difference) {
-    CheckRule("Difference", DifferenceText,
-              {{-12.34f, "-12.3 Ом"},
-               {-0.04f, "0.0 Ом"},
-               {150.0f, "> 100 Ом"},
-               {-100.7f, "> 100 Ом"},
-               {99.97f, "100.0 Ом"},  // truncated to 99 first, so the number is shown
-               {100.0f, "> 100 Ом"},
-               {-100.4f, "> 100 Ом"},
-               {-99.99f, "-100.0 Ом"},
-               {1e30f, "> 100 Ом"},
-               {-Inf, "> 100 Ом"},
-               {NaN, "НД"}});
-}
-
-TEST(ValueRules, Capacitance) {
-    CheckRule("Capacitance", CapacitanceText,
-              {{-3500.0f, "> 3000 нФ"},
-               {3000.0f, "> 3000 нФ"},
-               {-3000.0f, "> 3000 нФ"},
-               {2999.96f, "3000.0 нФ"},
-               {45.6f, "45.6 нФ"},
-               {-2999.0f, "-2999.0 нФ"},
-               {NaN, "НД"}});
-}
-
-TEST(ValueRules, Distance) {
-    CheckRule("Distance", DistanceText,
-              {{1234.5f, "1234.5 м"},
-               {60000.0f, "> 60 км"},
-               {250000.0f, "> 60 км"},
-               {59999.9f, "60000.0 м"},  // six significant digits do not fit
-               {5999.94f, "5999.9 м"},
-               {59999.96f, "60000.0 м"},
-               {-70000.0f, "-70000.0 м"},
-               {NaN, "НД"}});
-}
-
-TEST(ValueRules, Insulation) {
-    CheckRule("Insulation", InsulationText,
-              {{999.0f, "999.0 кОм"},
-               {0.0f, "0.0 кОм"},
-               {1500.0f, "1.5 MОм"},
-               {1000.0f, "1.0 MОм"},
-               {999999.0f, "1000.0 MОм"},
-               {1000000.0f, "1.0 ГОм"},
-               {15000000.0f, "15.0 ГОм"},
-               {20000000.0f, "> 20 ГОм"},
-               {25000000.0f, "> 20 ГОм"},
-               {-1500.0f, "-1.5 MОм"},
-               {-25000000.0f, "-25.0 ГОм"},  // the over-range test is on the signed value
-               {0.5f, "0.5 кОм"},
-               // log10(999.9999) is just below 3 in double but rounds to 3.0 as a float.
-               {999.99994f, "1.0 MОм"},
-               {Inf, "> 20 ГОм"},
-               {NaN, "НД"}});
-    // The M of MОм is Latin.
-    EXPECT_EQ(InsulationText(1500.0f, ".").substr(4, 1), "M");
-}
-
-TEST(ValueRules, Ratio) {
-    CheckRule("RatioK", RatioKText, {{0.4567f, "0.457"}, {1.0f, "1.000"}, {-0.0004f, "0.000"}, {NaN, "НД"}});
-    CheckRule("RatioDistance", RatioDistanceText,
-              {{523.4f, "523.4 м"},
-               {2345.6f, "2346 м"},
-               {23456.0f, "23.46 км"},
-               {65000.0f, "> 60 км"},
-               {150000.0f, "> 60 км"},
-               {0.0f, "0.0 м"},
-               {999.0f, "999.0 м"},
-               {1000.0f, "1000 м"},
-               {9999.4f, "9999 м"},
-               {10000.0f, "10.00 км"},
-               {59999.0f, "60.00 км"},
-               {60000.0f, "> 60 км"},
-               {-523.4f, "-523.4 м"},
-               {-23456.0f, "-23.46 км"},
-               {-65000.0f, "> 60 км"},
-               {Inf, "> 60 км"},
-               {NaN, "НД"}});
-}
-
-TEST(ValueRules, Temperature) {
-    EXPECT_EQ(TemperatureText(43), "23°С");
-    EXPECT_EQ(TemperatureText(5), "-15°С");
-    EXPECT_EQ(TemperatureText(20), "0°С");
-    EXPECT_EQ(TemperatureText(0), "-20°С");
-    EXPECT_EQ(TemperatureText(255), "235°С");
-    EXPECT_EQ(TemperatureText(43), "23\xC2\xB0\xD0\xA1");  // the С is Cyrillic
+TEST(ValueRules, EveryQuantityWithItsLimits) {
+    // clang-format off
+    // The over-range limits apply to the signed value; a rounded-up number below a limit is shown.
+    const RuleCase resistance[] = {
+        {10000.0f, "> 10000 Ом"}, {9999.96f, "10000.0 Ом"}, {9999.94f, "9999.9 Ом"}, {-5.0f, "-5.0 Ом"},
+        {-20000.0f, "-20000.0 Ом"}, {-200000.0f, "-2E5 Ом"}, {12.5f, "12.5 Ом"}, {0.0f, "0.0 Ом"},
+        {-0.04f, "0.0 Ом"}, {Inf, "> 10000 Ом"}, {-Inf, "НД"}, {NaN, "НД"}};
+    // The difference is truncated to whole ohms before the limit test: 99.97 is still shown.
+    const RuleCase difference[] = {
+        {-12.34f, "-12.3 Ом"}, {-0.04f, "0.0 Ом"}, {150.0f, "> 100 Ом"}, {-100.7f, "> 100 Ом"},
+        {99.97f, "100.0 Ом"}, {100.0f, "> 100 Ом"}, {-100.4f, "> 100 Ом"}, {-99.99f, "-100.0 Ом"},
+        {1e30f, "> 100 Ом"}, {-Inf, "> 100 Ом"}, {NaN, "НД"}};
+    const RuleCase capacitance[] = {
+        {-3500.0f, "> 3000 нФ"}, {3000.0f, "> 3000 нФ"}, {-3000.0f, "> 3000 нФ"}, {2999.96f, "3000.0 нФ"},
+        {45.6f, "45.6 нФ"}, {-2999.0f, "-2999.0 нФ"}, {NaN, "НД"}};
+    // 59999.9 needs six significant digits and is shown with five.
+    const RuleCase distance[] = {
+        {1234.5f, "1234.5 м"}, {60000.0f, "> 60 км"}, {250000.0f, "> 60 км"}, {59999.9f, "60000.0 м"},
+        {5999.94f, "5999.9 м"}, {59999.96f, "60000.0 м"}, {-70000.0f, "-70000.0 м"}, {NaN, "НД"}};
+    // log10(999.99994) is just below 3 in double but rounds to 3.0 as a float.
+    const RuleCase insulation[] = {
+        {999.0f, "999.0 кОм"}, {0.0f, "0.0 кОм"}, {1500.0f, "1.5 MОм"}, {1000.0f, "1.0 MОм"},
+        {999999.0f, "1000.0 MОм"}, {1000000.0f, "1.0 ГОм"}, {15000000.0f, "15.0 ГОм"}, {0.5f, "0.5 кОм"},
+        {20000000.0f, "> 20 ГОм"}, {25000000.0f, "> 20 ГОм"}, {-1500.0f, "-1.5 MОм"}, {Inf, "> 20 ГОм"},
+        {-25000000.0f, "-25.0 ГОм"}, {999.99994f, "1.0 MОм"}, {NaN, "НД"}};
+    const RuleCase ratioK[] = {{0.4567f, "0.457"}, {1.0f, "1.000"}, {-0.0004f, "0.000"}, {NaN, "НД"}};
+    const RuleCase ratioDistance[] = {
+        {523.4f, "523.4 м"}, {2345.6f, "2346 м"}, {23456.0f, "23.46 км"}, {65000.0f, "> 60 км"},
+        {150000.0f, "> 60 км"}, {0.0f, "0.0 м"}, {999.0f, "999.0 м"}, {1000.0f, "1000 м"},
+        {9999.4f, "9999 м"}, {10000.0f, "10.00 км"}, {59999.0f, "60.00 км"}, {60000.0f, "> 60 км"},
+        {-523.4f, "-523.4 м"}, {-23456.0f, "-23.46 км"}, {-65000.0f, "> 60 км"}, {Inf, "> 60 км"}, {NaN, "НД"}};
+    // clang-format on
+    CheckRule("Resistance", ResistanceText, resistance);
+    CheckRule("Difference", DifferenceText, difference);
+    CheckRule("Capacitance", CapacitanceText, capacitance);
+    CheckRule("Distance", DistanceText, distance);
+    CheckRule("Insulation", InsulationText, insulation);
+    CheckRule("RatioK", RatioKText, ratioK);
+    CheckRule("RatioDistance", RatioDistanceText, ratioDistance);
+    EXPECT_EQ(InsulationText(1500.0f, ".").substr(4, 1), "M");  // the M of MОм is Latin
+    // Code 20 is 0 °C; the С is Cyrillic.
+    for (auto [code, text] : {std::pair{43, "23°С"}, {5, "-15°С"}, {20, "0°С"}, {0, "-20°С"}, {255, "235°С"}})
+        EXPECT_EQ(TemperatureText(static_cast<std::uint8_t>(code)), text) << code;
+    EXPECT_EQ(TemperatureText(43), "23\xC2\xB0\xD0\xA1");
 }
 
 // The labels of rows "Rs:" to "Lx:" in panel order.
@@ -197,7 +135,12 @@ TEST(ShowMeasurement, EachKindFillsOnlyItsRows) {
     }
 }
 
-TEST(ShowMeasurement, SectionsItemsAndSectionZero) {
+// The five texts of a section panel, joined for one comparison.
+std::string Joined(const SectionTexts& s) {
+    return s.CLbl + "|" + s.RLbl + "|" + s.dLbl + "|" + s.MaterialLbl + "|" + s.LLbl;
+}
+
+TEST(ShowMeasurement, SectionsItemsAndTheBytesOfSectionZero) {
     MeasurementRecord r = RecordBuilder()
                               .Filler(21)
                               .Kind(0)
@@ -210,60 +153,38 @@ TEST(ShowMeasurement, SectionsItemsAndSectionZero) {
     EXPECT_EQ(t.items,
               (std::vector<std::string>{"ТПП" + std::string(11, ' '), "Алюм" + std::string(10, ' ')}));
     EXPECT_EQ(t.selectedItem, 0);
-    EXPECT_EQ(t.section.CLbl, "45.6 нФ/км");
-    EXPECT_EQ(t.section.RLbl, "90.3 Ом/км");
-    EXPECT_EQ(t.section.dLbl, "0.40 мм");
-    EXPECT_EQ(t.section.MaterialLbl, "Медь");
-    EXPECT_EQ(t.section.LLbl, "12345.6 м");
-
+    EXPECT_EQ(Joined(t.section), "45.6 нФ/км|90.3 Ом/км|0.40 мм|Медь|12345.6 м");
     // Picking a section shows the length with five significant digits.
-    SectionTexts s0 = SectionItemTexts(r, 0, ",");
-    EXPECT_EQ(s0.LLbl, "12346,0 м");
-    EXPECT_EQ(s0.dLbl, "0,40 мм");
-    SectionTexts s1 = SectionItemTexts(r, 1, ",");
-    EXPECT_EQ(s1.CLbl, "50,0 нФ/км");
-    EXPECT_EQ(s1.RLbl, "150,0 Ом/км");
-    EXPECT_EQ(s1.dLbl, "2,55 мм");
-    EXPECT_EQ(s1.MaterialLbl, "Алюминий");
-    EXPECT_EQ(s1.LLbl, "1000,0 м");
-    for (int bad : {-1, 2, 5, 100}) {
-        const SectionTexts none = SectionItemTexts(r, bad, ",");
-        EXPECT_TRUE(none.CLbl.empty() && none.RLbl.empty() && none.dLbl.empty() && none.MaterialLbl.empty() &&
-                    none.LLbl.empty())
-            << bad;
-    }
-}
+    EXPECT_EQ(Joined(SectionItemTexts(r, 0, ",")), "45,6 нФ/км|90,3 Ом/км|0,40 мм|Медь|12346,0 м");
+    EXPECT_EQ(Joined(SectionItemTexts(r, 1, ",")), "50,0 нФ/км|150,0 Ом/км|2,55 мм|Алюминий|1000,0 м");
+    for (int bad : {-1, 2, 5, 100}) EXPECT_EQ(Joined(SectionItemTexts(r, bad, ",")), "||||") << bad;
 
-TEST(ShowMeasurement, NoSectionsStillShowsBytes79To110) {
-    MeasurementRecord r = RecordBuilder().Kind(1).Sections(0).Temp(5).Section(0, "X", 1, 10, 20, 30, 53);
-    MeasurementTexts t = ShowMeasurement(r, ".");
+    // Without sections the panel still shows bytes 79 to 110, but nothing can be picked.
+    r = RecordBuilder().Kind(1).Sections(0).Temp(5).Section(0, "X", 1, 10, 20, 30, 53);
+    t = ShowMeasurement(r, ".");
     EXPECT_TRUE(t.items.empty());
     EXPECT_EQ(t.selectedItem, -1);
     EXPECT_EQ(t.TLbl, "-15°С");
-    EXPECT_EQ(t.section.CLbl, "10.0 нФ/км");
-    EXPECT_EQ(t.section.RLbl, "20.0 Ом/км");
-    EXPECT_EQ(t.section.dLbl, "0.53 мм");
-    EXPECT_EQ(t.section.MaterialLbl, "Алюминий");
-    EXPECT_EQ(t.section.LLbl, "30.0 м");
-    EXPECT_TRUE(SectionItemTexts(r, 0, ".").CLbl.empty());
-}
+    EXPECT_EQ(Joined(t.section), "10.0 нФ/км|20.0 Ом/км|0.53 мм|Алюминий|30.0 м");
+    EXPECT_EQ(Joined(SectionItemTexts(r, 0, ".")), "||||");
 
-TEST(ShowMeasurement, DamagedSectionCountShowsAtMostFive) {
+    // A damaged section count shows at most five.
     for (int stored : {5, 6, 15}) {
-        MeasurementRecord r = RecordBuilder().Filler(stored).Kind(12).Sections(stored);
-        const MeasurementTexts t = ShowMeasurement(r, ".");
-        EXPECT_EQ(t.items.size(), 5u) << stored;
+        r = RecordBuilder().Filler(stored).Kind(12).Sections(stored);
+        EXPECT_EQ(ShowMeasurement(r, ".").items.size(), 5u) << stored;
         EXPECT_FALSE(SectionItemTexts(r, 4, ".").MaterialLbl.empty());
         EXPECT_TRUE(SectionItemTexts(r, 5, ".").MaterialLbl.empty());
     }
 }
 
-TEST(ShowMeasurement, SectionNamesWithNulAndMaterialBytes) {
+TEST(ShowMeasurement, SectionNamesStopAtNulAndAnyNonZeroMaterialIsAluminium) {
     MeasurementRecord r = RecordBuilder().Sections(3);
-    for (int i = 0; i < 3; ++i) test::FillBytes(r.data() + SectionOffset(i), NameLength, 40 + i);
-    r[SectionOffset(0) + 2] = 0;  // "ab\0..." -> two characters
     const std::uint8_t materials[] = {0, 2, 255};
-    for (int i = 0; i < 3; ++i) r[SectionOffset(i) + rec::SecMaterial] = materials[i];
+    for (int i = 0; i < 3; ++i) {
+        test::FillBytes(r.data() + SectionOffset(i), NameLength, 40 + i);
+        r[SectionOffset(i) + rec::SecMaterial] = materials[i];
+    }
+    r[SectionOffset(0) + 2] = 0;  // "ab\0..." -> two characters
     const MeasurementTexts t = ShowMeasurement(r, ".");
     ASSERT_EQ(t.items.size(), 3u);
     EXPECT_EQ(t.items[0], AnsiToUtf8(std::string(r.begin() + 79, r.begin() + 81)));
@@ -271,12 +192,9 @@ TEST(ShowMeasurement, SectionNamesWithNulAndMaterialBytes) {
     EXPECT_EQ(SectionItemTexts(r, 0, ".").MaterialLbl, "Медь");
     EXPECT_EQ(SectionItemTexts(r, 1, ".").MaterialLbl, "Алюминий");
     EXPECT_EQ(SectionItemTexts(r, 2, ".").MaterialLbl, "Алюминий");
-}
 
-TEST(ShowMeasurement, EveryDiameterByteShowsItsHundredths) {
     for (int d = 0; d < 256; ++d) {
-        MeasurementRecord r =
-            RecordBuilder().Sections(1).Section(0, "d", 0, 0, 0, 0, static_cast<std::uint8_t>(d));
+        r = RecordBuilder().Sections(1).Section(0, "d", 0, 0, 0, 0, static_cast<std::uint8_t>(d));
         char expected[16];
         std::snprintf(expected, sizeof expected, "%d,%02d мм", d / 100, d % 100);
         EXPECT_EQ(ShowMeasurement(r, ",").section.dLbl, expected);
