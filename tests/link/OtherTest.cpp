@@ -43,9 +43,11 @@ Bytes ToOem(Bytes bytes) {
     return bytes;
 }
 
-// The fake clock moves one millisecond per pump call, as if every message pass took that long.
-class OtherTest : public ::testing::Test {
-protected:
+using Op = std::function<std::uint8_t(Instrument&)>;
+
+// A protocol over a scripted port. The fake clock moves one millisecond per pump call, as if
+// every message pass took that long.
+struct Bench {
     FakeClock clock;
     FakePort port{clock};
     std::function<void()> duringPump;
@@ -53,7 +55,10 @@ protected:
                               clock.Advance(1);
                               if (duringPump) duringPump();
                           }};
+};
 
+class OtherTest : public ::testing::Test, public Bench {
+protected:
     // A root table reply of `count` entries, names from `names` (1251 text converted to 866).
     static Bytes RootBody(const std::vector<std::string>& names) {
         Bytes body{static_cast<std::uint8_t>(names.size())};
@@ -73,57 +78,46 @@ protected:
         port.AfterSent(port.Sent().size() + 4, ReadReply(RootBody(names)));
         ASSERT_EQ(instrument.ReadRootTable(), 0);
     }
+
+    // Every operation, on buffers of the test's own.
+    MeasurementRecord record_{};
+    CableTable cables_;
+    const Op readRoot = [](Instrument& i) { return i.ReadRootTable(); };
+    const Op readRecord = [this](Instrument& i) { return i.ReadRecord(1, &record_); };
+    const Op writeRecord = [this](Instrument& i) { return i.WriteRecord("a", record_); };
+    const Op deleteRecord = [](Instrument& i) { return i.DeleteRecord(0); };
+    const Op readCables = [this](Instrument& i) { return i.ReadCableTable(cables_); };
+    const Op writeCables = [this](Instrument& i) { return i.WriteCableTable(cables_); };
 };
 
 TEST_F(OtherTest, RequestFramesAreByteExact) {
-    CableTable empty;
     struct Case {
         const char* what;
-        std::function<std::uint8_t(Instrument&)> run;
+        Op run;
         Bytes frame;
         std::uint8_t failure;
     };
     const std::vector<Case> cases = {
-        {"read root table", [](Instrument& i) { return i.ReadRootTable(); }, {0x30, 0x30}, 1},
-        {"read record 5",
-         [](Instrument& i) {
-             MeasurementRecord r{};
-             return i.ReadRecord(5, &r);
-         },
-         {0x31, 0x05, 0x36},
-         1},
+        {"read root table", readRoot, {0x30, 0x30}, 1},
+        {"read record 1", readRecord, {0x31, 0x01, 0x32}, 1},
         {"read record 0xF0 (checksum wraps)",
-         [](Instrument& i) {
-             MeasurementRecord r{};
-             return i.ReadRecord(0xF0, &r);
-         },
+         [this](Instrument& i) { return i.ReadRecord(0xF0, &record_); },
          {0x31, 0xF0, 0x21},
          1},
         {"delete record 2", [](Instrument& i) { return i.DeleteRecord(2); }, {0x33, 0x02, 0x35}, 2},
-        {"read cable table",
-         [](Instrument& i) {
-             CableTable t;
-             return i.ReadCableTable(t);
-         },
-         {0x40, 0x40},
-         1},
-        {"write empty cable table",
-         [&](Instrument& i) { return i.WriteCableTable(empty); },
-         {0x41, 0x00, 0x41},
-         1},
+        {"read cable table", readCables, {0x40, 0x40}, 1},
+        {"write empty cable table", writeCables, {0x41, 0x00, 0x41}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeClock caseClock;
-        FakePort casePort(caseClock);
-        Instrument inst(casePort, caseClock.AsTickSource(), [&] { caseClock.Advance(1); });
-        casePort.AnswerHandshake();  // then silence: every operation ends in a time-out
-        EXPECT_EQ(c.run(inst), c.failure);
+        Bench b;
+        b.port.AnswerHandshake();  // then silence: every operation ends in a time-out
+        EXPECT_EQ(c.run(b.instrument), c.failure);
         // The handshake bytes come first and belong to no frame.
-        EXPECT_EQ(casePort.Sent(), Concat({{0x55, 0xAA}, c.frame}));
-        EXPECT_EQ(casePort.InFlushes(), 1);
-        EXPECT_EQ(casePort.OutFlushes(), 1);
-        EXPECT_FALSE(inst.Busy());
+        EXPECT_EQ(b.port.Sent(), Concat({{0x55, 0xAA}, c.frame}));
+        EXPECT_EQ(b.port.InFlushes(), 1);
+        EXPECT_EQ(b.port.OutFlushes(), 1);
+        EXPECT_FALSE(b.instrument.Busy());
     }
 }
 
@@ -140,25 +134,28 @@ TEST_F(OtherTest, WriteRecordSendsNameAndConvertedCopyWithChecksum) {
         {std::string("ab\0cd", 5), "ab            "},  // the text ends at its NUL
         {Utf8ToAnsi("Кабель №1"), Utf8ToAnsi("Кабель №1     ")},
     };
-    const MeasurementRecord record = test::RecordBuilder("Замер-1")
-                                         .Filler(7)
-                                         .Kind(KindCR)
-                                         .Sections(2)
-                                         .Section(0, "ТПП 10х2", 0, 45, 90, 100, 50)
-                                         .Section(1, "Медь", 1, 40, 95, 200, 60)
-                                         .Section(2, "Ёлка", 1, 1, 1, 1, 1)
-                                         .Build();
+    MeasurementRecord record = test::RecordBuilder("")
+                                   .Filler(7)
+                                   .Kind(KindCR)
+                                   .Sections(2)
+                                   .Section(0, "ТПП 10х2", 0, 45, 90, 100, 50)
+                                   .Section(1, "", 1, 40, 95, 200, 60)
+                                   .Section(2, "Ёлка", 1, 1, 1, 1, 1)
+                                   .Build();
+    // Names of characters 866 has no place for: the caller must still get them back unchanged.
+    for (std::size_t k = 0; k < 14; ++k) {
+        record[k] = static_cast<std::uint8_t>(0x80 + k);
+        record[SectionOffset(1) + k] = static_cast<std::uint8_t>(0x8E + k * 3);
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.wire);
         MeasurementRecord caller = record;
-        FakeClock caseClock;
-        FakePort casePort(caseClock);
-        Instrument inst(casePort, caseClock.AsTickSource(), [&] { caseClock.Advance(1); });
-        casePort.AnswerHandshake();
-        casePort.AfterSent(2 + 272, {0x00, 0x17});
-        EXPECT_EQ(inst.WriteRecord(c.name, caller), 0);
+        Bench b;
+        b.port.AnswerHandshake();
+        b.port.AfterSent(2 + 272, {0x00, 0x17});
+        EXPECT_EQ(b.instrument.WriteRecord(c.name, caller), 0);
 
-        const Bytes& sent = casePort.Sent();
+        const Bytes& sent = b.port.Sent();
         ASSERT_EQ(sent.size(), 2u + 272u);
         Bytes frame(sent.begin() + 2, sent.end());
         EXPECT_EQ(frame[0], 0x32);
@@ -171,27 +168,7 @@ TEST_F(OtherTest, WriteRecordSendsNameAndConvertedCopyWithChecksum) {
         }
         EXPECT_EQ(Bytes(frame.begin() + 15, frame.begin() + 271), Bytes(expected.begin(), expected.end()));
         EXPECT_EQ(frame[271], Sum(Bytes(frame.begin(), frame.begin() + 271)));
-        // The caller's record is exactly as it was.
         EXPECT_EQ(caller, record);
-    }
-}
-
-TEST_F(OtherTest, WriteRecordLeavesCallerRecordIntactEvenForCharactersOutside866) {
-    // Every byte value in the name and the section names, including those 866 has no place for.
-    MeasurementRecord record{};
-    for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<std::uint8_t>(i * 37 + 11);
-    record[rec::KindSections] = 0x56;  // kind 6, five sections
-    for (int round = 0; round < 10; ++round) {
-        for (std::size_t off : {std::size_t{0}, SectionOffset(0), SectionOffset(1), SectionOffset(2),
-                                SectionOffset(3), SectionOffset(4)}) {
-            for (std::size_t k = 0; k < 14; ++k)
-                record[off + k] = static_cast<std::uint8_t>(0x80 + round * 14 + k);
-        }
-        const MeasurementRecord before = record;
-        port.AnswerHandshake(port.Sent().size());
-        port.AfterSent(port.Sent().size() + 2 + 272, {0x00, 0x00});
-        EXPECT_EQ(instrument.WriteRecord("x", record), 0);
-        EXPECT_EQ(record, before) << "round " << round;
     }
 }
 
@@ -210,37 +187,23 @@ TEST_F(OtherTest, HandshakeFailuresStopEveryOperationBeforeItsRequest) {
         {"wrong byte 0xAA", 0xAA, 0, false},
         {"silence", std::nullopt, 0, false},
     };
-    struct Op {
-        const char* what;
-        std::function<std::uint8_t(Instrument&)> run;
-        std::uint8_t failure;
-    };
-    CableTable table;
-    MeasurementRecord record{};
-    const std::vector<Op> ops = {
-        {"ReadRootTable", [](Instrument& i) { return i.ReadRootTable(); }, 1},
-        {"ReadRecord", [&](Instrument& i) { return i.ReadRecord(1, &record); }, 1},
-        {"WriteRecord", [&](Instrument& i) { return i.WriteRecord("n", record); }, 1},
-        {"DeleteRecord", [](Instrument& i) { return i.DeleteRecord(1); }, 2},
-        {"ReadCableTable", [&](Instrument& i) { return i.ReadCableTable(table); }, 1},
-        {"WriteCableTable", [&](Instrument& i) { return i.WriteCableTable(table); }, 1},
-    };
+    const std::vector<std::pair<Op, std::uint8_t>> ops = {{readRoot, 1},    {readRecord, 1},
+                                                          {writeRecord, 1}, {deleteRecord, 2},
+                                                          {readCables, 1},  {writeCables, 1}};
     for (const Fault& f : faults) {
-        for (const Op& op : ops) {
-            SCOPED_TRACE(std::string(f.what) + " / " + op.what);
-            FakeClock c;
-            FakePort p(c);
-            Instrument inst(p, c.AsTickSource(), [&] { c.Advance(1); });
-            if (f.answer) p.AnswerHandshake(0, *f.answer, f.delayMs);
-            const std::uint64_t start = c.Now();
-            const std::uint8_t result = op.run(inst);
+        for (std::size_t k = 0; k < ops.size(); ++k) {
+            SCOPED_TRACE(std::string(f.what) + " / operation " + std::to_string(k));
+            Bench b;
+            if (f.answer) b.port.AnswerHandshake(0, *f.answer, f.delayMs);
+            const std::uint64_t start = b.clock.Now();
+            const std::uint8_t result = ops[k].first(b.instrument);
             if (f.ok) {
-                EXPECT_GT(p.Sent().size(), 2u);  // the request went out (and then timed out)
+                EXPECT_GT(b.port.Sent().size(), 2u);  // the request went out (and then timed out)
             } else {
-                EXPECT_EQ(result, op.failure);
-                EXPECT_EQ(p.Sent(), (Bytes{0x55, 0xAA}));
+                EXPECT_EQ(result, ops[k].second);
+                EXPECT_EQ(b.port.Sent(), (Bytes{0x55, 0xAA}));
                 if (!f.answer || f.delayMs > 0) {
-                    EXPECT_EQ(c.Now() - start, 500u);  // one handshake time-out, no retry
+                    EXPECT_EQ(b.clock.Now() - start, 500u);  // one handshake time-out, no retry
                 }
             }
         }
@@ -261,26 +224,24 @@ TEST_F(OtherTest, EachReplyByteHasItsOwnTimeOut) {
     // byte a little over 10 s after the one before it) fails there and takes nothing after it.
     for (std::size_t late : {0u, 1u, 2u, 9u, 17u, 18u}) {
         SCOPED_TRACE(late);
-        FakeClock c;
-        FakePort p(c);
-        Instrument inst(p, c.AsTickSource(), [&] { c.Advance(1); });
-        p.AnswerHandshake();
+        Bench b;
+        b.port.AnswerHandshake();
         if (late == 0) {
-            p.AfterSent(4, reply, 10000);
+            b.port.AfterSent(4, reply, 10000);
         } else {
-            p.AfterSent(4, Bytes(reply.begin(), reply.begin() + late), 0, 9999);
-            p.AfterSent(4, Bytes(reply.begin() + late, reply.end()), (late - 1) * 9999 + 10002);
+            b.port.AfterSent(4, Bytes(reply.begin(), reply.begin() + late), 0, 9999);
+            b.port.AfterSent(4, Bytes(reply.begin() + late, reply.end()), (late - 1) * 9999 + 10002);
         }
-        EXPECT_EQ(inst.ReadRootTable(), 1);
-        EXPECT_EQ(p.Waiting(), reply.size() - late);
-        EXPECT_EQ(inst.GetRootTable().count, 0);
+        EXPECT_EQ(b.instrument.ReadRootTable(), 1);
+        EXPECT_EQ(b.port.Waiting(), reply.size() - late);
+        EXPECT_EQ(b.instrument.GetRootTable().count, 0);
     }
 }
 
 TEST_F(OtherTest, ResultTimeOutsOfTheWriteOperations) {
     struct Case {
         const char* what;
-        std::function<std::uint8_t(Instrument&)> run;
+        Op run;
         std::size_t requestSize;
         Bytes reply;
         std::uint64_t delayMs;
@@ -288,117 +249,29 @@ TEST_F(OtherTest, ResultTimeOutsOfTheWriteOperations) {
         std::uint8_t expected;
         std::uint64_t minElapsed;  // fake milliseconds the operation must have waited
     };
-    MeasurementRecord record{};
-    CableTable table;
     const std::vector<Case> cases = {
-        {"write record: result at 2999 ms",
-         [&](Instrument& i) { return i.WriteRecord("a", record); },
-         272,
-         {0x00, 0x00},
-         2999,
-         0,
-         0,
-         2999},
-        {"write record: result at 3000 ms is too late",
-         [&](Instrument& i) { return i.WriteRecord("a", record); },
-         272,
-         {0x00, 0x00},
-         3000,
-         0,
-         1,
-         3000},
-        {"write record: no further byte, still the result",
-         [&](Instrument& i) { return i.WriteRecord("a", record); },
-         272,
-         {0x02},
-         0,
-         0,
-         2,
-         2000},
-        {"write record: further byte ignored",
-         [&](Instrument& i) { return i.WriteRecord("a", record); },
-         272,
-         {0x01, 0xFF},
-         0,
-         1999,
-         1,
-         1999},
-        {"write record: reply byte 3 returned as is",
-         [&](Instrument& i) { return i.WriteRecord("a", record); },
-         272,
-         {0x03, 0x00},
-         0,
-         0,
-         3,
-         0},
-        {"delete: result at 1999 ms",
-         [](Instrument& i) { return i.DeleteRecord(0); },
-         3,
-         {0x00, 0x00},
-         1999,
-         0,
-         0,
-         1999},
-        {"delete: result at 2000 ms is too late",
-         [](Instrument& i) { return i.DeleteRecord(0); },
-         3,
-         {0x00},
-         2000,
-         0,
-         2,
-         2000},
-        {"delete: result without further byte waits 10 s",
-         [](Instrument& i) { return i.DeleteRecord(0); },
-         3,
-         {0x01},
-         0,
-         0,
-         1,
-         10000},
-        {"delete: reply byte 7",
-         [](Instrument& i) { return i.DeleteRecord(0); },
-         3,
-         {0x07, 0x00},
-         0,
-         0,
-         7,
-         0},
-        {"write cable table: result at 9999 ms",
-         [&](Instrument& i) { return i.WriteCableTable(table); },
-         3,
-         {0x00},
-         9999,
-         0,
-         0,
-         9999},
-        {"write cable table: result at 10000 ms is too late",
-         [&](Instrument& i) { return i.WriteCableTable(table); },
-         3,
-         {0x00},
-         10000,
-         0,
-         1,
-         10000},
-        {"write cable table: no room",
-         [&](Instrument& i) { return i.WriteCableTable(table); },
-         3,
-         {0x02},
-         0,
-         0,
-         2,
-         0},
+        {"write record: result at 2999 ms", writeRecord, 272, {0x00, 0x00}, 2999, 0, 0, 2999},
+        {"write record: result at 3000 ms is too late", writeRecord, 272, {0x00, 0x00}, 3000, 0, 1, 3000},
+        {"write record: no further byte, still the result", writeRecord, 272, {0x02}, 0, 0, 2, 2000},
+        {"write record: further byte ignored", writeRecord, 272, {0x01, 0xFF}, 0, 1999, 1, 1999},
+        {"write record: reply byte 3 returned as is", writeRecord, 272, {0x03, 0x00}, 0, 0, 3, 0},
+        {"delete: result at 1999 ms", deleteRecord, 3, {0x00, 0x00}, 1999, 0, 0, 1999},
+        {"delete: result at 2000 ms is too late", deleteRecord, 3, {0x00}, 2000, 0, 2, 2000},
+        {"delete: result without further byte waits 10 s", deleteRecord, 3, {0x01}, 0, 0, 1, 10000},
+        {"delete: reply byte 7", deleteRecord, 3, {0x07, 0x00}, 0, 0, 7, 0},
+        {"write cable table: result at 9999 ms", writeCables, 3, {0x00}, 9999, 0, 0, 9999},
+        {"write cable table: result at 10000 ms is too late", writeCables, 3, {0x00}, 10000, 0, 1, 10000},
+        {"write cable table: no room", writeCables, 3, {0x02}, 0, 0, 2, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeClock cl;
-        FakePort p(cl);
-        Instrument inst(p, cl.AsTickSource(), [&] { cl.Advance(1); });
-        p.AnswerHandshake();
-        p.AfterSent(2 + c.requestSize, c.reply, c.delayMs, c.gapMs);
-        const std::uint64_t start = cl.Now();
-        EXPECT_EQ(c.run(inst), c.expected);
-        EXPECT_GE(cl.Now() - start, c.minElapsed);
-        EXPECT_EQ(p.GetCharsWithoutReady(), 0);
+        Bench b;
+        b.port.AnswerHandshake();
+        b.port.AfterSent(2 + c.requestSize, c.reply, c.delayMs, c.gapMs);
+        const std::uint64_t start = b.clock.Now();
+        EXPECT_EQ(c.run(b.instrument), c.expected);
+        EXPECT_GE(b.clock.Now() - start, c.minElapsed);
+        EXPECT_EQ(b.port.GetCharsWithoutReady(), 0);
     }
 }
 
