@@ -21,6 +21,12 @@ namespace {
 using test::FakeClock;
 using test::FakePort;
 
+// Faults with one more flag set.
+EmulatorFaults WithFault(auto field, auto value, EmulatorFaults faults = {}) {
+    faults.*field = value;
+    return faults;
+}
+
 MeasurementRecord Record(int i) {
     return test::RecordBuilder("Замер №" + std::to_string(i))
         .Filler(100 + i)
@@ -136,6 +142,7 @@ TEST_F(EmulatorLinkTest, WriteDeleteAndCableTableChangeTheInstrument) {
 // One case per fault flag (the reply shapes themselves are the emulator's own tests): what the
 // protocol makes of it, and that the next clean exchange works again.
 TEST(EmulatorLink, EachFaultHasItsEffect) {
+    using F = EmulatorFaults;
     MeasurementRecord buffer{};
     CableTable cables;
     cables.count = 1;
@@ -147,41 +154,37 @@ TEST(EmulatorLink, EachFaultHasItsEffect) {
     const Op writeCables = [&](Instrument& i) { return i.WriteCableTable(cables); };
     struct Case {
         const char* what;
-        std::function<void(EmulatorFaults&)> fault;
+        EmulatorFaults faults;
         Op run;
         std::uint8_t expected;
         std::size_t recordsAfter;  // the emulator starts with 4 records
         int capacity = 200;
     };
     const std::vector<Case> cases = {
-        {"no faults", [](EmulatorFaults&) {}, readRecord, 0, 4},
-        {"full memory", [](EmulatorFaults&) {}, writeRecord, 2, 4, 4},
-        {"no handshake", [](EmulatorFaults& f) { f.noHandshake = true; }, deleteRecord, 2, 4},
-        {"handshake byte 5A", [](EmulatorFaults& f) { f.handshakeByte = 0x5A; }, writeRecord, 1, 4},
-        {"handshake after 499 ms", [](EmulatorFaults& f) { f.handshakeDelayMs = 499; }, readRoot, 0, 4},
-        {"handshake after 500 ms", [](EmulatorFaults& f) { f.handshakeDelayMs = 500; }, readRoot, 1, 4},
-        {"bad checksum", [](EmulatorFaults& f) { f.badChecksum = true; }, readRecord, 1, 4},
-        {"bad checksum does not touch writes", [](EmulatorFaults& f) { f.badChecksum = true; }, writeRecord,
-         0, 5},
-        {"status 3", [](EmulatorFaults& f) { f.status = 3; }, readRoot, 1, 4},
-        {"no further byte, delete", [](EmulatorFaults& f) { f.noFurtherByte = true; }, deleteRecord, 0, 3},
-        {"refuse writes 1", [](EmulatorFaults& f) { f.refuseWrites = 1; }, writeRecord, 1, 4},
-        {"refuse writes 2, cables", [](EmulatorFaults& f) { f.refuseWrites = 2; }, writeCables, 2, 4},
-        {"stop after 257 bytes, record", [](EmulatorFaults& f) { f.stopAfter = 257; }, readRecord, 1, 4},
-        {"stop after 258 bytes is the whole record", [](EmulatorFaults& f) { f.stopAfter = 258; }, readRecord,
-         0, 4},
-        {"stop after 0 bytes, write", [](EmulatorFaults& f) { f.stopAfter = 0; }, writeRecord, 1, 5},
-        {"delay 3000 ms, write", [](EmulatorFaults& f) { f.delayMs = 3000; }, writeRecord, 1, 5},
-        {"delay 9999 ms, read", [](EmulatorFaults& f) { f.delayMs = 9999; }, readRoot, 0, 4},
+        {"no faults", {}, readRecord, 0, 4},
+        {"full memory", {}, writeRecord, 2, 4, 4},
+        {"no handshake", WithFault(&F::noHandshake, true), deleteRecord, 2, 4},
+        {"handshake byte 5A", WithFault(&F::handshakeByte, 0x5A), writeRecord, 1, 4},
+        {"handshake after 499 ms", WithFault(&F::handshakeDelayMs, 499), readRoot, 0, 4},
+        {"handshake after 500 ms", WithFault(&F::handshakeDelayMs, 500), readRoot, 1, 4},
+        {"bad checksum", WithFault(&F::badChecksum, true), readRecord, 1, 4},
+        {"bad checksum does not touch writes", WithFault(&F::badChecksum, true), writeRecord, 0, 5},
+        {"status 3", WithFault(&F::status, 3), readRoot, 1, 4},
+        {"no further byte, delete", WithFault(&F::noFurtherByte, true), deleteRecord, 0, 3},
+        {"refuse writes 1", WithFault(&F::refuseWrites, 1), writeRecord, 1, 4},
+        {"refuse writes 2, cables", WithFault(&F::refuseWrites, 2), writeCables, 2, 4},
+        {"stop after 257 bytes, record", WithFault(&F::stopAfter, 257), readRecord, 1, 4},
+        {"stop after 258 bytes is the whole record", WithFault(&F::stopAfter, 258), readRecord, 0, 4},
+        {"stop after 0 bytes, write", WithFault(&F::stopAfter, 0), writeRecord, 1, 5},
+        {"delay 3000 ms, write", WithFault(&F::delayMs, 3000), writeRecord, 1, 5},
+        {"delay 9999 ms, read", WithFault(&F::delayMs, 9999), readRoot, 0, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EmulatorBench b;
         for (int i = 0; i < 4; ++i) b.emulator.AddRecord(Record(i));
         b.emulator.SetCapacity(c.capacity);
-        EmulatorFaults faults;
-        c.fault(faults);
-        b.emulator.SetFaults(faults);
+        b.emulator.SetFaults(c.faults);
         EXPECT_EQ(c.run(b.instrument), c.expected);
         EXPECT_EQ(b.emulator.Records().size(), c.recordsAfter);
 
