@@ -76,19 +76,19 @@ TEST_F(CliInstrumentTest, ListShowsTheRootTableAsTextAndJson) {
     EXPECT_EQ(doc["entries"][2]["name"], "Лини");
 }
 
-TEST_F(CliInstrumentTest, GetWritesEveryRecordWithAFreshHeader) {
-    const std::vector<MeasurementRecord> records = SampleRecords(12);
+TEST_F(CliInstrumentTest, GetWritesEveryRecordOfAFullInstrumentWithAFreshHeader) {
+    const std::vector<MeasurementRecord> records = SampleRecords(MeasurementList::Capacity);
     // The loaded file's reserved header bytes belong to that file, not to what the CLI saves.
     WriteZmk(zmk_, records, 0x5A);
     ASSERT_TRUE(sim_.Start({"--records", zmk_}));
 
     ProcessResult result = sim_.Cli({"get", "-o", out_});
     ASSERT_TRUE(result.Exited(0)) << Describe(result);
-    EXPECT_EQ(result.out, "Считано записей: 12 -> " + out_ + "\n");
+    EXPECT_EQ(result.out, "Считано записей: 200 -> " + out_ + "\n");
     EXPECT_EQ(result.err, "") << "no progress when stderr is not a terminal";
 
     std::string expected(FileHeaderSize, '\0');
-    expected[0] = 12;
+    expected[0] = static_cast<char>(MeasurementList::Capacity);
     expected += FileBytes(records);
     const std::string got = ReadWholeFile(out_);
     ASSERT_EQ(got.size(), expected.size());
@@ -100,10 +100,10 @@ TEST_F(CliInstrumentTest, GetWritesEveryRecordWithAFreshHeader) {
 // Runs zemrik-cli with its stderr on a fresh pseudo-terminal (stdout on /dev/null) and returns
 // what that terminal received; the exit status goes to `status`.
 std::string RunWithTerminalStderr(const std::vector<std::string>& args, int& status) {
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    EXPECT_GE(master, 0);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return {};
-    const std::string slavePath = ::ptsname(master);
+    RawTerminal terminal;
+    EXPECT_TRUE(terminal.OpenNew());
+    const int master = terminal.Fd();
+    const std::string slavePath = terminal.SlavePath();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -135,7 +135,6 @@ std::string RunWithTerminalStderr(const std::vector<std::string>& args, int& sta
         ended = ::waitpid(pid, &status, WNOHANG) == pid;
     }
     EXPECT_TRUE(ended) << "zemrik-cli did not end";
-    ::close(master);
     return seen;
 }
 

@@ -139,9 +139,10 @@ TEST_F(EmulatorLinkTest, WriteDeleteAndCableTableChangeTheInstrument) {
     EXPECT_EQ(emulator.Cables().count, 0);
 }
 
-// One case per fault flag (the reply shapes themselves are the emulator's own tests): what the
-// protocol makes of it, and that the next clean exchange works again.
-TEST(EmulatorLink, EachFaultHasItsEffect) {
+// The emulator's timing, lengths and checksums against the protocol's, at their edges (the reply
+// shape of each fault is the emulator's own test, the protocol's answer to it the protocol's),
+// and the next clean exchange works again.
+TEST(EmulatorLink, FaultsMeetTheProtocolAtTheirEdges) {
     using F = EmulatorFaults;
     MeasurementRecord buffer{};
     CableTable cables;
@@ -150,7 +151,6 @@ TEST(EmulatorLink, EachFaultHasItsEffect) {
     const Op readRecord = [&](Instrument& i) { return i.ReadRecord(0, &buffer); };
     const Op readRoot = [](Instrument& i) { return i.ReadRootTable(); };
     const Op writeRecord = [&](Instrument& i) { return i.WriteRecord("w", Record(9)); };
-    const Op deleteRecord = [](Instrument& i) { return i.DeleteRecord(0); };
     const Op writeCables = [&](Instrument& i) { return i.WriteCableTable(cables); };
     struct Case {
         const char* what;
@@ -161,21 +161,13 @@ TEST(EmulatorLink, EachFaultHasItsEffect) {
         int capacity = 200;
     };
     const std::vector<Case> cases = {
-        {"no faults", {}, readRecord, 0, 4},
         {"full memory", {}, writeRecord, 2, 4, 4},
-        {"no handshake", WithFault(&F::noHandshake, true), deleteRecord, 2, 4},
-        {"handshake byte 5A", WithFault(&F::handshakeByte, 0x5A), writeRecord, 1, 4},
         {"handshake after 499 ms", WithFault(&F::handshakeDelayMs, 499), readRoot, 0, 4},
         {"handshake after 500 ms", WithFault(&F::handshakeDelayMs, 500), readRoot, 1, 4},
         {"bad checksum", WithFault(&F::badChecksum, true), readRecord, 1, 4},
-        {"bad checksum does not touch writes", WithFault(&F::badChecksum, true), writeRecord, 0, 5},
-        {"status 3", WithFault(&F::status, 3), readRoot, 1, 4},
-        {"no further byte, delete", WithFault(&F::noFurtherByte, true), deleteRecord, 0, 3},
-        {"refuse writes 1", WithFault(&F::refuseWrites, 1), writeRecord, 1, 4},
         {"refuse writes 2, cables", WithFault(&F::refuseWrites, 2), writeCables, 2, 4},
         {"stop after 257 bytes, record", WithFault(&F::stopAfter, 257), readRecord, 1, 4},
         {"stop after 258 bytes is the whole record", WithFault(&F::stopAfter, 258), readRecord, 0, 4},
-        {"stop after 0 bytes, write", WithFault(&F::stopAfter, 0), writeRecord, 1, 5},
         {"delay 3000 ms, write", WithFault(&F::delayMs, 3000), writeRecord, 1, 5},
         {"delay 9999 ms, read", WithFault(&F::delayMs, 9999), readRoot, 0, 4},
     };
