@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "link/Other.h"
 #include "support/FakeClock.h"
@@ -27,11 +28,11 @@ TEST(TracingPortTest, PrintsEveryByteBothWaysAndPassesThemOn) {
         std::uint8_t block[20];
         for (int i = 0; i < 20; ++i) block[i] = static_cast<std::uint8_t>(i * 13);
         port.PutBlock(block, 20);
-        inner.Deliver({0xA5, 0x00, 0x0F});
+        inner.Deliver(std::vector<std::uint8_t>{0xA5, 0x00, 0x0F});
         std::string got;
         while (port.CharReady()) got += static_cast<char>(port.GetChar());
         EXPECT_EQ(got, std::string("\xA5\x00\x0F", 3));
-        inner.Deliver({0x10});
+        inner.Deliver(std::vector<std::uint8_t>{0x10});
         ASSERT_TRUE(port.CharReady());
         EXPECT_EQ(port.GetChar(), 0x10);
         // Destroying the tracer writes out the byte still gathered.

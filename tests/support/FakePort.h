@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <initializer_list>
 #include <span>
 #include <vector>
 
@@ -22,10 +21,6 @@ public:
 
     // Incoming bytes: the first arrives `delayMs` from now, each further one `gapMs` after it.
     void Deliver(std::span<const std::uint8_t> bytes, std::uint64_t delayMs = 0, std::uint64_t gapMs = 0);
-    void Deliver(std::initializer_list<std::uint8_t> bytes, std::uint64_t delayMs = 0,
-                 std::uint64_t gapMs = 0) {
-        Deliver(std::span<const std::uint8_t>(bytes.begin(), bytes.size()), delayMs, gapMs);
-    }
 
     // Delivers `bytes` as soon as `totalSent` bytes have been queued in all (counting from the
     // port's creation), timed from that moment. Steps are taken in the order they were added.
@@ -42,7 +37,6 @@ public:
     }
 
     const std::vector<std::uint8_t>& Sent() const { return sent_; }
-    void ClearSent() { sent_.clear(); }
     // Bytes delivered but not yet taken, ready or not.
     std::size_t Waiting() const { return incoming_.size(); }
     int InFlushes() const { return inFlushes_; }

@@ -30,17 +30,6 @@ void CloseFd(int& fd) {
     fd = -1;
 }
 
-ChildExit Decode(int status) {
-    ChildExit e;
-    if (WIFEXITED(status)) {
-        e.exited = true;
-        e.code = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        e.signal = WTERMSIG(status);
-    }
-    return e;
-}
-
 }  // namespace
 
 SimProcess::~SimProcess() {
@@ -152,7 +141,8 @@ std::optional<ChildExit> SimProcess::Wait(std::chrono::milliseconds timeout) {
     while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
     }
     if (done != pid_) return std::nullopt;
-    exit_ = Decode(status);
+    exit_ = ChildExit{WIFEXITED(status) != 0, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                      WIFSIGNALED(status) ? WTERMSIG(status) : 0};
     return exit_;
 }
 
@@ -164,15 +154,13 @@ std::optional<ChildExit> SimProcess::Stop(int sig, std::chrono::milliseconds tim
 bool RawTerminal::Open(const std::string& path) {
     Close();
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) return false;
     termios tio{};
-    bool raw = ::tcgetattr(fd_, &tio) == 0;
-    if (raw) {
+    if (fd_ >= 0 && ::tcgetattr(fd_, &tio) == 0) {
         ::cfmakeraw(&tio);
-        raw = ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+        if (::tcsetattr(fd_, TCSANOW, &tio) == 0) return true;
     }
-    if (!raw) Close();
-    return raw;
+    Close();
+    return false;
 }
 
 bool RawTerminal::OpenNew() {
@@ -191,17 +179,14 @@ bool RawTerminal::Write(std::span<const std::uint8_t> bytes) {
     const auto deadline = Clock::now() + std::chrono::seconds(10);
     while (done < bytes.size()) {
         ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        pollfd p{fd_, POLLOUT, 0};
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd p{fd_, POLLOUT, 0};
+        } else if (n < 0 && errno == EAGAIN) {
             if (::poll(&p, 1, RemainingMs(deadline)) <= 0) return false;
-            continue;
+        } else if (!(n < 0 && errno == EINTR)) {
+            return false;
         }
-        return false;
     }
     return true;
 }
@@ -219,9 +204,7 @@ std::vector<std::uint8_t> RawTerminal::Read(std::size_t count, std::chrono::mill
         ssize_t n = ::read(fd_, buffer, want);
         if (n > 0) {
             got.insert(got.end(), buffer, buffer + n);
-        } else if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
-            continue;
-        } else {
+        } else if (!(n < 0 && (errno == EINTR || errno == EAGAIN))) {
             break;
         }
     }
