@@ -48,7 +48,7 @@ TEST(MeasurementRecord, FloatsSitLittleEndianAtOddOffsets) {
     EXPECT_EQ(RecordFloat(r, rec::Rs), 1.0f);
 }
 
-TEST(MeasurementRecord, NamesListLinesAndRenaming) {
+TEST(MeasurementRecord, NamesListLinesRenamingAndSectionNames) {
     MeasurementRecord r = RecordBuilder("Линия 1").Kind(KindCl).Filler(7);
     EXPECT_EQ(AnsiToUtf8(RecordName(r)), "Линия 1       ");
     EXPECT_EQ(AnsiToUtf8(ListLine(r)), "Линия 1" + std::string(7 + 8, ' ') + "Cl");
@@ -65,11 +65,9 @@ TEST(MeasurementRecord, NamesListLinesAndRenaming) {
     RenameRecord(r, "ab");
     EXPECT_EQ(RecordName(r), "ab            ");
     for (std::size_t i = NameLength; i < RecordSize; ++i) ASSERT_EQ(r[i], before[i]) << "byte " << i;
-}
 
-TEST(MeasurementRecord, SectionNamesStayInsideTheirFields) {
-    MeasurementRecord r = RecordBuilder().Sections(2).Filler(3).Section(0, "ТПП 10x2", 0, 45, 90, 100, 40);
     // Section 1 is filler: no NUL anywhere, so its name is all 14 bytes and no more.
+    r = RecordBuilder().Sections(2).Filler(3).Section(0, "ТПП 10x2", 0, 45, 90, 100, 40);
     EXPECT_EQ(AnsiToUtf8(SectionName(r, 0)), "ТПП 10x2      ");
     EXPECT_EQ(SectionName(r, 1).size(), NameLength);
     EXPECT_EQ(SectionName(r, 1), std::string(r.begin() + 111, r.begin() + 125));
