@@ -61,20 +61,27 @@ protected:
     RawTerminal terminal;
 };
 
-TEST_F(SimProcessTest, AnswersTheHandshakeAndSurvivesTheClientClosing) {
-    Start({});
+TEST_F(SimProcessTest, AnswersThroughItsLinkAndSurvivesTheClientClosing) {
+    const std::string link = folder.File("instrument");
+    Start({"--link", link});
     EXPECT_EQ(sim.SlavePath().rfind("/dev/pts/", 0), 0u) << sim.SlavePath();
+    char target[256] = {};
+    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
+    EXPECT_EQ(std::string(target), sim.SlavePath());
     EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0xA5});
     EXPECT_EQ(Exchange({0x30, 0x30}, 3), (Bytes{0x00, 0x00, 0x00}));
 
-    // A program that closes the terminal and opens it again finds the instrument still there.
+    // A program that closes the terminal and opens it again (here by the link) finds the
+    // instrument still there.
     terminal.Close();
-    ASSERT_TRUE(terminal.Open(sim.SlavePath()));
+    ASSERT_TRUE(terminal.Open(link));
     EXPECT_EQ(Exchange({0x55, 0xAA}, 1), Bytes{0xA5});
 
     auto end = sim.Stop(SIGTERM);
     ASSERT_TRUE(end);
     EXPECT_TRUE(end->Clean()) << end->code << " " << end->signal;
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);  // the link goes with the emulator
 }
 
 // What the protocol makes of the emulator is the link and end-to-end tests' business; here, that
@@ -107,24 +114,6 @@ TEST_F(SimProcessTest, LoadsAndSavesItsMemory) {
     ASSERT_TRUE(LoadTableFile(outCbl, savedCables));
     EXPECT_EQ(savedCables.count, 2);
     EXPECT_EQ(savedCables.records, cables.records);
-}
-
-TEST_F(SimProcessTest, LinkExistsWhileRunningAndGoesAtExit) {
-    const std::string link = folder.File("instrument");
-    Start({"--link", link});
-    char target[256] = {};
-    ASSERT_GT(::readlink(link.c_str(), target, sizeof target - 1), 0);
-    EXPECT_EQ(std::string(target), sim.SlavePath());
-    RawTerminal viaLink;
-    ASSERT_TRUE(viaLink.Open(link));
-    ASSERT_TRUE(viaLink.Write({0x55, 0xAA}));
-    EXPECT_EQ(viaLink.Read(1, 5s), Bytes{0xA5});
-
-    auto end = sim.Stop(SIGTERM);
-    ASSERT_TRUE(end);
-    EXPECT_TRUE(end->Clean());
-    struct stat st {};
-    EXPECT_NE(::lstat(link.c_str(), &st), 0);
 }
 
 TEST_F(SimProcessTest, EndsWhenStdinClosesUnlessToldNotTo) {
