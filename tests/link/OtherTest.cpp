@@ -74,8 +74,7 @@ protected:
     }
 
     void LoadRootTable(const std::vector<std::string>& names) {
-        port.AnswerHandshake(port.Sent().size());
-        port.AfterSent(port.Sent().size() + 4, ReadReply(RootBody(names)));
+        port.AnswerNext(2, ReadReply(RootBody(names)));
         ASSERT_EQ(instrument.ReadRootTable(), 0);
     }
 
@@ -151,8 +150,7 @@ TEST_F(OtherTest, WriteRecordSendsNameAndConvertedCopyWithChecksum) {
         SCOPED_TRACE(c.wire);
         MeasurementRecord caller = record;
         Bench b;
-        b.port.AnswerHandshake();
-        b.port.AfterSent(2 + 272, {0x00, 0x17});
+        b.port.AnswerNext(272, {0x00, 0x17});
         EXPECT_EQ(b.instrument.WriteRecord(c.name, caller), 0);
 
         const Bytes& sent = b.port.Sent();
@@ -214,8 +212,7 @@ TEST_F(OtherTest, EachReplyByteHasItsOwnTimeOut) {
     // A one-entry root table whose bytes come 9.999 s apart still arrives: 19 bytes in ~3 min.
     const Bytes reply = ReadReply(RootBody({"slow"}));
     ASSERT_EQ(reply.size(), 19u);
-    port.AnswerHandshake();
-    port.AfterSent(4, reply, 9999, 9999);
+    port.AnswerNext(2, reply, 9999, 9999);
     EXPECT_EQ(instrument.ReadRootTable(), 0);
     EXPECT_EQ(instrument.GetRootTable().count, 1);
     EXPECT_GE(clock.Now(), 1000u + 19 * 9999);
@@ -266,8 +263,7 @@ TEST_F(OtherTest, ResultTimeOutsOfTheWriteOperations) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Bench b;
-        b.port.AnswerHandshake();
-        b.port.AfterSent(2 + c.requestSize, c.reply, c.delayMs, c.gapMs);
+        b.port.AnswerNext(c.requestSize, c.reply, c.delayMs, c.gapMs);
         const std::uint64_t start = b.clock.Now();
         EXPECT_EQ(c.run(b.instrument), c.expected);
         EXPECT_GE(b.clock.Now() - start, c.minElapsed);
@@ -304,9 +300,7 @@ TEST_F(OtherTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::size_t base = port.Sent().size();
-        port.AnswerHandshake(base);
-        if (!c.reply.empty()) port.AfterSent(base + 4, c.reply);
+        port.AnswerNext(2, c.reply);
         EXPECT_EQ(instrument.ReadRootTable(), 1);
         EXPECT_EQ(port.Waiting(), c.leftUnread);
         const RootTable& now = instrument.GetRootTable();
@@ -328,15 +322,11 @@ TEST_F(OtherTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {
     recordReply.back() ^= 0x01;
     Bytes cableReply = ReadReply(Concat({{65}, Bytes(65 * 32, 0x31)}));
 
-    const std::size_t base = port.Sent().size();
-    port.AnswerHandshake(base);
-    port.AfterSent(base + 5, recordReply);
+    port.AnswerNext(3, recordReply);
     EXPECT_EQ(instrument.ReadRecord(3, &buffer), 1);
     for (std::uint8_t byte : buffer) ASSERT_EQ(byte, 0x5C);
 
-    const std::size_t base2 = port.Sent().size();
-    port.AnswerHandshake(base2);
-    port.AfterSent(base2 + 4, cableReply);
+    port.AnswerNext(2, cableReply);
     EXPECT_EQ(instrument.ReadCableTable(cables), 1);
     EXPECT_EQ(port.Waiting(), 65u * 32 + 1);  // nothing taken after the count
     EXPECT_EQ(cables.count, cablesBefore.count);
@@ -344,22 +334,19 @@ TEST_F(OtherTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {
 }
 
 TEST_F(OtherTest, BytesLeftFromAFailedReadAreDiscardedByTheNextHandshake) {
-    port.AnswerHandshake();
-    port.AfterSent(5, {0x03, 0x11, 0x22, 0x33});  // a non-zero status with stray bytes behind it
+    port.AnswerNext(3, {0x03, 0x11, 0x22, 0x33});  // a non-zero status with stray bytes behind it
     MeasurementRecord r{};
     EXPECT_EQ(instrument.ReadRecord(0, &r), 1);
     EXPECT_EQ(port.Waiting(), 3u);
 
-    port.AnswerHandshake(5);
-    port.AfterSent(9, ReadReply({0}));
+    port.AnswerNext(2, ReadReply({0}));
     EXPECT_EQ(instrument.ReadRootTable(), 0);
     EXPECT_EQ(instrument.GetRootTable().count, 0);
     EXPECT_EQ(port.Waiting(), 0u);
 }
 
 TEST_F(OtherTest, EmptyInstrumentAndFullTables) {
-    port.AnswerHandshake();
-    port.AfterSent(4, {0x00, 0x00, 0x00});
+    port.AnswerNext(2, {0x00, 0x00, 0x00});
     EXPECT_EQ(instrument.ReadRootTable(), 0);
     EXPECT_EQ(instrument.GetRootTable().count, 0);
 
@@ -375,9 +362,7 @@ TEST_F(OtherTest, EmptyInstrumentAndFullTables) {
         CableRecord c = test::MakeCable("c" + std::to_string(i), 1, 2, 3, 4, 0xEE);
         body.insert(body.end(), c.begin(), c.end());
     }
-    const std::size_t base = port.Sent().size();
-    port.AnswerHandshake(base);
-    port.AfterSent(base + 4, ReadReply(body));
+    port.AnswerNext(2, ReadReply(body));
     EXPECT_EQ(instrument.ReadCableTable(table), 0);
     EXPECT_EQ(table.count, 64);
     EXPECT_EQ(table.records[63], test::MakeCable("c63", 1, 2, 3, 4, 0xEE));
@@ -400,9 +385,7 @@ TEST_F(OtherTest, NamesAreConvertedExactlyWhereTheyAre) {
         for (int s = 0; s < c.converted; ++s) {
             ConvertCodePage(expected.data() + SectionOffset(s), 14, CodePageDirection::OemToAnsi);
         }
-        const std::size_t base = port.Sent().size();
-        port.AnswerHandshake(base);
-        port.AfterSent(base + 5, ReadReply(Bytes(wire.begin(), wire.end())));
+        port.AnswerNext(3, ReadReply(Bytes(wire.begin(), wire.end())));
         MeasurementRecord buffer{};
         ASSERT_EQ(instrument.ReadRecord(7, &buffer), 0);
         EXPECT_EQ(buffer, expected);
@@ -419,9 +402,7 @@ TEST_F(OtherTest, NamesAreConvertedExactlyWhereTheyAre) {
     CableRecord wireCable = cable;
     ConvertCodePage(wireCable.data(), 14, CodePageDirection::AnsiToOem);
     CableTable table;
-    const std::size_t base = port.Sent().size();
-    port.AnswerHandshake(base);
-    port.AfterSent(base + 4, ReadReply(Concat({{1}, Bytes(wireCable.begin(), wireCable.end())})));
+    port.AnswerNext(2, ReadReply(Concat({{1}, Bytes(wireCable.begin(), wireCable.end())})));
     ASSERT_EQ(instrument.ReadCableTable(table), 0);
     EXPECT_EQ(table.count, 1);
     EXPECT_EQ(table.records[0], cable);
@@ -435,8 +416,7 @@ TEST_F(OtherTest, WriteCableTableSendsConvertedCopiesAndRefusesBadInput) {
     table.records[2] = test::MakeCable("unused", 0, 1, 1, 1);
     const CableTable before = table;
 
-    port.AnswerHandshake();
-    port.AfterSent(2 + 2 + 64 + 1, {0x00});
+    port.AnswerNext(2 + 64 + 1, {0x00});
     EXPECT_EQ(instrument.WriteCableTable(table), 0);
     Bytes expected{0x41, 0x02};
     for (int i = 0; i < 2; ++i) {
@@ -470,8 +450,7 @@ TEST_F(OtherTest, SecondOperationFromThePumpIsRefusedAtOnce) {
 
     // The outer read waits 50 ms for its status; meanwhile the pump tries every operation.
     const std::size_t base = port.Sent().size();
-    port.AnswerHandshake(base);
-    port.AfterSent(base + 4, ReadReply(RootBody({"new one", "new two"})), 50);
+    port.AnswerNext(2, ReadReply(RootBody({"new one", "new two"})), 50);
     std::vector<std::uint8_t> nestedResults;
     bool tried = false;
     duringPump = [&] {

@@ -52,8 +52,7 @@ TEST(TracingPortTest, PrintsEveryByteBothWaysAndPassesThemOn) {
 TEST(TracingPortTest, EnvironmentSwitchesTheInstrumentsTrace) {
     FakeClock clock;
     FakePort port(clock);
-    port.AnswerHandshake();
-    port.AfterSent(4, {0x00, 0x00, 0x00});
+    port.AnswerNext(2, {0x00, 0x00, 0x00});
 
     ::setenv("ZEMRIK_TRACE", "0", 1);
     EXPECT_FALSE(TraceRequested());

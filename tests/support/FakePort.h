@@ -31,6 +31,14 @@ public:
         AfterSent(sentBefore + 2, {answer}, delayMs);
     }
 
+    // The next exchange: its handshake answered, then `reply` once the `requestSize` bytes of the
+    // request have followed.
+    void AnswerNext(std::size_t requestSize, std::vector<std::uint8_t> reply, std::uint64_t delayMs = 0,
+                    std::uint64_t gapMs = 0) {
+        AnswerHandshake(totalSent_);
+        AfterSent(totalSent_ + 2 + requestSize, std::move(reply), delayMs, gapMs);
+    }
+
     // Called with every run of queued bytes (one for PutChar, the block for PutBlock).
     void OnSend(std::function<void(std::span<const std::uint8_t>)> listener) {
         listener_ = std::move(listener);
