@@ -21,8 +21,6 @@
 // real zemrik-cli (or the real port in-process) talking to it, and the memory it held at exit.
 namespace zemrik::test {
 
-inline std::string SimPath() { return ZEMRIK_SIM_PATH; }
-
 // Records whose every byte matters: noise everywhere the program does not interpret, Cyrillic
 // names, and sections on some of them (their names cross the line in code page 866 too).
 inline std::vector<MeasurementRecord> SampleRecords(int count) {
@@ -49,14 +47,6 @@ inline void WriteZmk(const std::string& path, const std::vector<MeasurementRecor
     FileHeader header{};
     header.fill(reservedFill);
     ASSERT_TRUE(WriteMeasurementFile(path, *list, header)) << path;
-}
-
-// The records of a measurement file; empty (with a test failure) when it cannot be read.
-inline std::vector<MeasurementRecord> ReadZmk(const std::string& path) {
-    auto list = std::make_unique<MeasurementList>();
-    FileHeader header{};
-    EXPECT_TRUE(ReadMeasurementFile(path, *list, header)) << path;
-    return {list->slots.begin(), list->slots.begin() + list->count};
 }
 
 inline CableTable SampleCables(int count, std::uint8_t reservedFill) {
@@ -87,8 +77,8 @@ public:
 
     // Starts zemrik-sim with `args` plus the save options; its stderr goes to StderrPath().
     bool Start(std::vector<std::string> args) {
-        args.insert(args.end(), {"--save-records", SavedRecordsPath(), "--save-cables", SavedCablesPath()});
-        bool ok = sim_.Start(SimPath(), args, std::chrono::seconds(10), StderrPath());
+        args.insert(args.end(), {"--save-records", savedRecords_, "--save-cables", savedCables_});
+        bool ok = sim_.Start(ZEMRIK_SIM_PATH, args, std::chrono::seconds(10), StderrPath());
         EXPECT_TRUE(ok) << sim_.Error();
         return ok;
     }
@@ -96,8 +86,6 @@ public:
     const std::string& Port() const { return sim_.SlavePath(); }
     SimProcess& Process() { return sim_; }
     std::string StderrPath() const { return folder_.File("sim-stderr.txt"); }
-    std::string SavedRecordsPath() const { return folder_.File("sim-saved.zmk"); }
-    std::string SavedCablesPath() const { return folder_.File("sim-saved.cbl"); }
 
     // Ends the emulator the polite way, so that it saves what it holds.
     bool Stop() {
@@ -106,14 +94,15 @@ public:
                                          << ReadWholeFile(StderrPath());
         return end && end->Clean();
     }
+    // The records it held; empty (with a test failure) when they cannot be had.
     std::vector<MeasurementRecord> StopAndReadRecords() {
+        auto list = std::make_unique<MeasurementList>();
+        FileHeader header{};
         if (!Stop()) return {};
-        return ReadZmk(SavedRecordsPath());
+        EXPECT_TRUE(ReadMeasurementFile(savedRecords_, *list, header));
+        return {list->slots.begin(), list->slots.begin() + list->count};
     }
-    std::string StopAndReadCables() {
-        if (!Stop()) return {};
-        return ReadWholeFile(SavedCablesPath());
-    }
+    std::string StopAndReadCables() { return Stop() ? ReadWholeFile(savedCables_) : std::string(); }
 
     // Runs zemrik-cli with `--port <the emulator's terminal>` before `args`.
     ProcessResult Cli(std::vector<std::string> args) const {
@@ -123,6 +112,8 @@ public:
 
 private:
     const TempFolder& folder_;
+    const std::string savedRecords_ = folder_.File("sim-saved.zmk");
+    const std::string savedCables_ = folder_.File("sim-saved.cbl");
     SimProcess sim_;
 };
 
