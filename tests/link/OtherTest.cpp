@@ -345,30 +345,7 @@ TEST_F(OtherTest, BytesLeftFromAFailedReadAreDiscardedByTheNextHandshake) {
     EXPECT_EQ(port.Waiting(), 0u);
 }
 
-TEST_F(OtherTest, EmptyInstrumentAndFullTables) {
-    port.AnswerNext(2, {0x00, 0x00, 0x00});
-    EXPECT_EQ(instrument.ReadRootTable(), 0);
-    EXPECT_EQ(instrument.GetRootTable().count, 0);
-
-    std::vector<std::string> names;
-    for (int i = 0; i < 200; ++i) names.push_back("n" + std::to_string(i));
-    LoadRootTable(names);
-    EXPECT_EQ(instrument.GetRootTable().count, 200);
-    EXPECT_EQ(NameText(instrument.GetRootTable().entries[199].data()), "n199          ");
-
-    CableTable table;
-    Bytes body{64};
-    for (int i = 0; i < 64; ++i) {
-        CableRecord c = test::MakeCable("c" + std::to_string(i), 1, 2, 3, 4, 0xEE);
-        body.insert(body.end(), c.begin(), c.end());
-    }
-    port.AnswerNext(2, ReadReply(body));
-    EXPECT_EQ(instrument.ReadCableTable(table), 0);
-    EXPECT_EQ(table.count, 64);
-    EXPECT_EQ(table.records[63], test::MakeCable("c63", 1, 2, 3, 4, 0xEE));
-}
-
-TEST_F(OtherTest, NamesAreConvertedExactlyWhereTheyAre) {
+TEST_F(OtherTest, NamesAreConvertedExactlyWhereTheyAreInFullTables) {
     // Every field is filled with 866 Cyrillic; only the name and the first min(n, 5) section
     // names may change.
     struct Case {
@@ -391,21 +368,28 @@ TEST_F(OtherTest, NamesAreConvertedExactlyWhereTheyAre) {
         EXPECT_EQ(buffer, expected);
     }
 
-    // Root table: the 14 name bytes only; cable table: the 14 name bytes of each record only.
-    LoadRootTable({Utf8ToAnsi("Замер Ёж №5")});
-    const RootEntry& entry = instrument.GetRootTable().entries[0];
+    // Root table: the 14 name bytes only, in a full table of 200 (the empty one is read elsewhere).
+    std::vector<std::string> names(199, "n");
+    names.push_back(Utf8ToAnsi("Замер Ёж №5"));
+    LoadRootTable(names);
+    ASSERT_EQ(instrument.GetRootTable().count, 200);
+    const RootEntry& entry = instrument.GetRootTable().entries[199];
     EXPECT_EQ(TrimName(entry.data()), Utf8ToAnsi("Замер Ёж №5"));
     EXPECT_EQ(entry[14], 0x86);
     EXPECT_EQ(entry[15], 0xE0);
 
+    // A full cable table: the 14 name bytes of each record only.
     CableRecord cable = test::MakeCable("ТПП-Ал", 1, 40, 90, 50, 0xA0);
     CableRecord wireCable = cable;
     ConvertCodePage(wireCable.data(), 14, CodePageDirection::AnsiToOem);
+    Bytes body{64};
+    for (int i = 0; i < 64; ++i) body.insert(body.end(), wireCable.begin(), wireCable.end());
     CableTable table;
-    port.AnswerNext(2, ReadReply(Concat({{1}, Bytes(wireCable.begin(), wireCable.end())})));
+    port.AnswerNext(2, ReadReply(body));
     ASSERT_EQ(instrument.ReadCableTable(table), 0);
-    EXPECT_EQ(table.count, 1);
+    EXPECT_EQ(table.count, 64);
     EXPECT_EQ(table.records[0], cable);
+    EXPECT_EQ(table.records[63], cable);
 }
 
 TEST_F(OtherTest, WriteCableTableSendsConvertedCopiesAndRefusesBadInput) {
