@@ -30,23 +30,14 @@ protected:
 };
 
 TEST_F(CommandLineTest, UsageErrorsExitWithTwoAndTheUsageOnStderr) {
-    const std::vector<std::vector<std::string>> cases = {{},
-                                                         {"frobnicate"},
-                                                         {"show"},
-                                                         {"show", zmk_, "--bogus"},
-                                                         {"show", zmk_, "-x"},
-                                                         {"show", zmk_, zmk_},
-                                                         {"show", zmk_, "--decimal-separator"},
-                                                         {"show", zmk_, "--decimal-separator", ""},
-                                                         {"show", zmk_, "--decimal-separator="},
-                                                         {"show", zmk_, "--json=yes"},
-                                                         {"show", "--json"},
-                                                         {"cables"},
-                                                         {"cables", "frobnicate", cbl_},
-                                                         {"cables", "show"},
-                                                         {"cables", "show", cbl_, "--bogus"},
-                                                         {"cables", "show", cbl_, "--decimal-separator", ""},
-                                                         {"Show", zmk_}};
+    // clang-format off
+    const std::vector<std::vector<std::string>> cases = {
+        {}, {"frobnicate"}, {"show"}, {"show", zmk_, "--bogus"}, {"show", zmk_, "-x"}, {"show", zmk_, zmk_},
+        {"show", zmk_, "--decimal-separator"}, {"show", zmk_, "--decimal-separator", ""},
+        {"show", zmk_, "--decimal-separator="}, {"show", zmk_, "--json=yes"}, {"show", "--json"}, {"cables"},
+        {"cables", "frobnicate", cbl_}, {"cables", "show"}, {"cables", "show", cbl_, "--bogus"},
+        {"cables", "show", cbl_, "--decimal-separator", ""}, {"Show", zmk_}};
+    // clang-format on
     for (const auto& args : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
         ProcessResult result = RunCli(args);

@@ -21,30 +21,21 @@ using nlohmann::json;
 
 // One record of every kind, some with sections, and a damaged one.
 std::vector<MeasurementRecord> KindRecords() {
+    // clang-format off
     return {
-        RecordBuilder("КАБЕЛЬ 1")
-            .Kind(KindRs)
-            .Value(rec::Rs, 10000.0f)
-            .Temp(43)
-            .Sections(1)
+        RecordBuilder("КАБЕЛЬ 1").Kind(KindRs).Value(rec::Rs, 10000.0f).Temp(43).Sections(1)
             .Section(0, "ТПП 10x2", 0, 45.6f, 278.0f, 12345.6f, 40),
         RecordBuilder("КАБЕЛЬ 2").Kind(KindDR).Value(rec::dR, -12.34f).Temp(5),
         RecordBuilder("ЕМКОСТЬ").Kind(KindCx).Value(rec::Cxab, -3500.0f).Value(rec::Cxbc, 12.0f),
-        RecordBuilder("ОБРЫВ")
-            .Kind(KindLx)
-            .Value(rec::Lx, 1234.5f)
-            .Sections(2)
+        RecordBuilder("ОБРЫВ").Kind(KindLx).Value(rec::Lx, 1234.5f).Sections(2)
             .Section(1, "ТГ", 0, 5, 9, 2, 7),
         RecordBuilder("ИЗОЛЯЦИЯ").Kind(KindRi).Value(rec::Riab, 1500.0f),
         RecordBuilder("ОТНОШЕНИЕ").Kind(KindCl).Value(rec::K, 0.4567f).Value(rec::LxCl, 23456.0f),
-        RecordBuilder("ТРИ ПАРЫ")
-            .Kind(KindCR)
-            .Value(rec::Riab, 25000000.0f)
-            .Sections(3)
+        RecordBuilder("ТРИ ПАРЫ").Kind(KindCR).Value(rec::Riab, 25e6f).Sections(3)
             .Section(2, "В", 7, 9, 1, 1, 12),
         // An unknown kind and a section count that would run past the record.
-        RecordBuilder("ПОВРЕЖДЕН").Kind(9).Sections(7).Filler(77),
-    };
+        RecordBuilder("ПОВРЕЖДЕН").Kind(9).Sections(7).Filler(77)};
+    // clang-format on
 }
 
 class ShowCommandTest : public ::testing::Test {
