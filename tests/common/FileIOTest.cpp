@@ -29,19 +29,17 @@ bool Write(const std::string& path, std::string_view a, std::string_view b = {})
     return WriteFileAtomically(path, parts);
 }
 
-TEST(FileIO, ReadsAtMostWhatIsAskedAndReportsTheFullSize) {
+TEST(FileIO, ReadsAtMostWhatIsAskedAndRefusesWhatIsNotAPlainFreeFile) {
     TempFolder dir;
     const std::string path = dir.File("data.bin");
     WriteWholeFile(path, "0123456789");
     std::size_t size = 0;
-    const auto all = ReadFileBytes(path, 100, &size);
-    ASSERT_TRUE(all);
-    EXPECT_EQ(std::string(all->begin(), all->end()), "0123456789");
-    EXPECT_EQ(size, 10u);
-    const auto head = ReadFileBytes(path, 4, &size);
-    ASSERT_TRUE(head);
-    EXPECT_EQ(std::string(head->begin(), head->end()), "0123");
-    EXPECT_EQ(size, 10u);
+    for (auto [maxBytes, text] : {std::pair<std::size_t, std::string>{100, "0123456789"}, {4, "0123"}}) {
+        const auto got = ReadFileBytes(path, maxBytes, &size);
+        ASSERT_TRUE(got);
+        EXPECT_EQ(std::string(got->begin(), got->end()), text);
+        EXPECT_EQ(size, 10u);
+    }
 
     // A huge sparse file is not slurped: only maxBytes come into memory.
     const std::string huge = dir.File("huge.bin");
@@ -50,17 +48,13 @@ TEST(FileIO, ReadsAtMostWhatIsAskedAndReportsTheFullSize) {
     ASSERT_TRUE(few);
     EXPECT_EQ(few->size(), 64u);
     EXPECT_EQ(size, std::size_t{4} << 30);
-}
 
-TEST(FileIO, ReadRefusesMissingFoldersAndLockedFiles) {
-    TempFolder dir;
+    // Missing files, folders, pipes (without hanging on them) and files locked by others are refused.
     EXPECT_FALSE(ReadFileBytes(dir.File("missing"), 10));
     EXPECT_FALSE(ReadFileBytes(dir.Path(), 10));
     ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    EXPECT_FALSE(ReadFileBytes(dir.File("fifo"), 10));  // and does not hang on it
+    EXPECT_FALSE(ReadFileBytes(dir.File("fifo"), 10));
 
-    const std::string path = dir.File("locked");
-    WriteWholeFile(path, "abc");
     const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(other, 0);
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
