@@ -61,7 +61,9 @@ float RecordFloat(const MeasurementRecord& r, std::size_t offset);
 void SetRecordFloat(MeasurementRecord& r, std::size_t offset, float value);
 
 // Offset of section i (0 to 4) inside the record.
-inline std::size_t SectionOffset(int i) { return rec::Sections + rec::SectionSize * static_cast<std::size_t>(i); }
+inline std::size_t SectionOffset(int i) {
+    return rec::Sections + rec::SectionSize * static_cast<std::size_t>(i);
+}
 
 // Name text (1251): bytes 0..13 up to the first NUL, trailing spaces kept.
 std::string RecordName(const MeasurementRecord& r);
