@@ -245,7 +245,13 @@ bool PosixSerialDevice::ReadModemLines(int& lines) { return ::ioctl(fd_, TIOCMGE
 
 bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
     mask = 0;
-    if (fd_ < 0 || eventMask_ == 0) return Fail(EINVAL);
+    if (fd_ < 0) return Fail(EINVAL);
+    if (eventMask_ == 0) {
+        // The status thread may get here before the port sets its mask. Nothing failed, so the
+        // error code the open sequence reports is left alone.
+        errno = EINVAL;
+        return false;
+    }
     for (;;) {
         std::uint32_t want = eventMask_;
         if (want == 0 || cancelWait_.exchange(false)) return true;

@@ -32,6 +32,7 @@ struct PtyMaster : RawTerminal {
 // TCommPort on the real device layer, opened on `path` as port 1.
 struct PtyPort {
     explicit PtyPort(const std::string& path, int outSize = 4096) {
+        port.SetOnOpen([this](TObject*, std::int32_t error) { openErrors.push_back(error); });
         port.SetOutSize(outSize);
         port.PortNames().SetPath(1, path);
         port.SetComNumber(1);
@@ -39,6 +40,7 @@ struct PtyPort {
     }
     bool Pump(const std::function<bool()>& done) { return PumpUntil(calls, done); }
     MainThreadCalls calls;
+    std::vector<std::int32_t> openErrors;
     TCommPort port{nullptr, std::make_unique<PosixSerialDevice>(), &calls};
 };
 
@@ -88,6 +90,11 @@ TEST(PosixSerialDevice, LineSettingsAndNoModemLines) {
     ASSERT_TRUE(pty.Ok());
     PosixSerialDevice device;
     ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    // The port's status thread may wait before the mask is set; that refusal is no failed call
+    // and must not reach the error code the open reports.
+    std::uint32_t mask = 0;
+    EXPECT_FALSE(device.WaitEvent(mask));
+    EXPECT_EQ(device.LastError(), 0);
 
     Dcb dcb;
     dcb.BaudRate = 28800;  // no B-constant exists for it
@@ -178,6 +185,8 @@ TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
     PtyPort rig(pty.SlavePath());
     TCommPort& port = rig.port;
     ASSERT_TRUE(port.Enabled());
+    // Nothing in the open sequence failed; a worker's early wait must not show up here.
+    EXPECT_EQ(rig.openErrors, std::vector<std::int32_t>{0});
 
     Dcb dcb;
     ASSERT_TRUE(port.Handle()->GetState(dcb));
