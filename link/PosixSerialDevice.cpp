@@ -339,7 +339,11 @@ int PosixSerialDevice::Read(std::uint8_t* buffer, int count) {
             return static_cast<int>(got);
         }
         if (got == 0) {
-            // End of file on a tty: the other end hung up.
+            // With VMIN = VTIME = 0 an empty queue reads as 0 too (a purge may have taken the
+            // bytes just counted); only a hung-up line makes it the end.
+            pollfd hangup{fd_, 0, 0};
+            if (::poll(&hangup, 1, 0) <= 0 || (hangup.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0)
+                return 0;
             gone_ = true;
             return Fail(EIO), -1;
         }

@@ -179,6 +179,28 @@ TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsEachArrivalOnce) {
     }
 }
 
+// The read thread counts the queue, then reads; a flush in between leaves it reading nothing.
+// That is an empty read, not a hang-up: the line must stay usable.
+TEST(PosixSerialDevice, ReadingAnEmptyQueueIsNoHangup) {
+    PtyMaster pty;
+    ASSERT_TRUE(pty.Ok());
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    std::uint8_t in[4] = {};
+    EXPECT_EQ(device.Read(in, 4), 0);
+    ASSERT_TRUE(pty.Write({1, 2, 3}));
+    ASSERT_TRUE(WaitQueued(device, 3));
+    ASSERT_TRUE(device.Purge(true, false));
+    EXPECT_EQ(device.Read(in, 3), 0);
+    EXPECT_FALSE(device.IsGone());
+
+    ASSERT_TRUE(pty.Write({7, 8}));
+    ASSERT_TRUE(WaitQueued(device, 2));
+    ASSERT_EQ(device.Read(in, 4), 2);
+    EXPECT_EQ(in[0], 7);
+    EXPECT_EQ(in[1], 8);
+}
+
 TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
