@@ -1,6 +1,9 @@
 #include "InstrumentLink.h"
 
+#include <signal.h>
+
 #include <chrono>
+#include <csignal>
 
 namespace zemrik::cli {
 
@@ -12,13 +15,31 @@ constexpr std::uint64_t GoneSkipMs = 3'600'000;
 // Short enough that a reply is picked up promptly, long enough that waiting costs no processor.
 constexpr std::chrono::milliseconds PumpWait{1};
 
+// Ctrl-C, a closed terminal or a kill while the port is open must not leave it behind: the
+// exchange under way fails at once, the port closes (restoring the line settings and dropping
+// exclusive use, or the next user of the device finds it busy), and only then does the process
+// end by the same signal.
+volatile std::sig_atomic_t pendingSignal = 0;
+constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void RememberSignal(int sig) { pendingSignal = sig; }
+
+void SetStopSignalHandler(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    for (int sig : StopSignals) ::sigaction(sig, &action, nullptr);
+}
+
 }  // namespace
 
 InstrumentLink::InstrumentLink()
     : calls_(MainThreadCalls::Main()),
       port_(nullptr, nullptr, &calls_),
       instrument_(
-          port_, [this] { return Ticks(); }, [this] { Pump(); }) {}
+          port_, [this] { return Ticks(); }, [this] { Pump(); }) {
+    SetStopSignalHandler(RememberSignal);
+}
 
 bool InstrumentLink::Open(const PortChoice& choice) {
     TCommPort& port = port_;
@@ -40,11 +61,15 @@ bool InstrumentLink::Open(const PortChoice& choice) {
     return true;
 }
 
-InstrumentLink::~InstrumentLink() { port_.SetOpen(false); }
+InstrumentLink::~InstrumentLink() {
+    port_.SetOpen(false);
+    SetStopSignalHandler(SIG_DFL);
+    if (const int sig = pendingSignal; sig != 0) ::raise(sig);
+}
 
 std::uint64_t InstrumentLink::Ticks() {
     SerialDevice* device = port_.Handle();
-    if (device != nullptr && device->IsGone()) skippedMs_ += GoneSkipMs;
+    if ((device != nullptr && device->IsGone()) || pendingSignal != 0) skippedMs_ += GoneSkipMs;
     return SteadyMilliseconds() + skippedMs_;
 }
 

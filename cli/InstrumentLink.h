@@ -19,7 +19,8 @@ inline constexpr std::uint32_t InstrumentBaud = 28800;
 class InstrumentLink {
 public:
     InstrumentLink();
-    // Closes the port, which ends its worker threads.
+    // Closes the port, which ends its worker threads. A stop signal (SIGINT, SIGTERM, SIGHUP)
+    // that came while the link was alive ends the process here, once the port is closed.
     ~InstrumentLink();
     InstrumentLink(const InstrumentLink&) = delete;
     InstrumentLink& operator=(const InstrumentLink&) = delete;
@@ -32,8 +33,8 @@ public:
 
 private:
     // The protocol's clock. It is the steady clock until the device goes away (an adapter pulled,
-    // the emulator ended); from then on every reading jumps past any deadline, so the exchange
-    // under way fails at once instead of waiting out one time-out per missing byte.
+    // the emulator ended) or a stop signal comes; from then on every reading jumps past any
+    // deadline, so the exchange under way fails at once instead of waiting out its time-outs.
     std::uint64_t Ticks();
     // Serves the port's calls to this thread while the protocol waits, without spinning a core.
     void Pump();

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <future>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/CodePage.h"
@@ -357,6 +359,48 @@ TEST_F(CliInstrumentTest, EmulatorEndingInsideARecordFailsTheGet) {
     EXPECT_EQ(result.err, "Ошибка чтения файла Линия 0       !\n");
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(Exists(out_));
+}
+
+TEST_F(CliInstrumentTest, InterruptedGetClosesThePortBeforeItEnds) {
+    WriteZmk(zmk_, SampleRecords(2));
+    // Replies come only after 5 s, so the CLI is surely inside its first exchange when stopped.
+    ASSERT_TRUE(sim_.Start({"--records", zmk_, "--delay", "5000", "--trace"}));
+    std::vector<std::string> argv{CliPath(), "--port", sim_.Port(), "get", "-o", out_};
+    std::vector<char*> cargv;
+    for (std::string& a : argv) cargv.push_back(a.data());
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(::posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    auto handshakeAnswered = [&] {
+        return ReadWholeFile(sim_.StderrPath()).find("tx: A5") != std::string::npos;
+    };
+    while (!handshakeAnswered() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    ASSERT_TRUE(handshakeAnswered()) << ReadWholeFile(sim_.StderrPath());
+    ::kill(pid, SIGINT);
+
+    int status = 0;
+    bool ended = false;
+    deadline = std::chrono::steady_clock::now() + 10s;
+    while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    ASSERT_TRUE(ended) << "zemrik-cli did not end";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_FALSE(Exists(out_));
+    // The port was closed on the way out: it no longer claims the terminal for itself, so the
+    // next program (not only root) can open it.
+    const int fd = ::open(sim_.Port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    int exclusive = -1;
+    EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
+    ::close(fd);
 }
 
 TEST_F(CliInstrumentTest, APortThatDoesNotOpenIsReported) {
