@@ -49,7 +49,6 @@ public:
     const std::vector<MeasurementRecord>& Records() const { return records_; }
     const CableTable& Cables() const { return cables_; }
     void AddRecord(const MeasurementRecord& oemRecord);
-    void SetCables(const CableTable& oemTable) { cables_ = oemTable; }
 
     // The same memory as the program sees it: names in code page 1251 (files, tests).
     void LoadRecords(const MeasurementList& list);  // replaces every record; at most 200 are taken
