@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest
-  nlohmann-json3-dev
+  nlohmann-json3-dev libcli11-dev
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-core xvfb xauth
   clang-14 libclang-rt-14-dev
   locales
 )
