@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cables/CableTable.h"
+#include "link/InstrumentCommands.h"
 #include "link/InstrumentPort.h"
 #include "measurement/MeasurementRecord.h"
 
@@ -21,16 +22,6 @@ using MessagePump = std::function<void()>;          // "process pending window m
 
 // Milliseconds of the steady clock: the tick source for programs.
 std::uint64_t SteadyMilliseconds();
-
-inline constexpr std::size_t RootEntrySize = 16;
-using RootEntry = std::array<std::uint8_t, RootEntrySize>;
-
-// The instrument's directory as last read: entry i names the record stored under number i.
-struct RootTable {
-    static constexpr int Capacity = 200;
-    std::uint8_t count = 0;
-    std::array<RootEntry, Capacity> entries{};
-};
 
 namespace proto {
 inline constexpr std::uint8_t SyncFirst = 0x55;
@@ -67,30 +58,30 @@ inline constexpr std::size_t WireNameLength = 14;
 //
 // With ZEMRIK_TRACE=1 in the environment every byte sent and received is printed as hex on
 // stderr.
-class Instrument {
+class Instrument final : public InstrumentCommands {
 public:
     Instrument(InstrumentPort& port, TickSource ticks = SteadyMilliseconds, MessagePump pump = {});
-    ~Instrument();
+    ~Instrument() override;
     Instrument(const Instrument&) = delete;
     Instrument& operator=(const Instrument&) = delete;
 
     // Command 0x30. On failure the root table keeps what it held before.
-    std::uint8_t ReadRootTable();
+    std::uint8_t ReadRootTable() override;
     // Command 0x31 for record n. `buffer` is written only on success; a null buffer fails at
     // once without an exchange.
-    std::uint8_t ReadRecord(std::uint8_t n, MeasurementRecord* buffer);
+    std::uint8_t ReadRecord(std::uint8_t n, MeasurementRecord* buffer) override;
     // Command 0x32. `name` is 1251 text; its first 14 bytes (up to a NUL) go on the line, padded
     // with spaces. The record itself is never modified: a converted copy is sent.
-    std::uint8_t WriteRecord(std::string_view name, const MeasurementRecord& record);
+    std::uint8_t WriteRecord(std::string_view name, const MeasurementRecord& record) override;
     // Command 0x33 for record n.
-    std::uint8_t DeleteRecord(std::uint8_t n);
+    std::uint8_t DeleteRecord(std::uint8_t n) override;
     // Command 0x40. `table` changes only on success.
-    std::uint8_t ReadCableTable(CableTable& table);
+    std::uint8_t ReadCableTable(CableTable& table) override;
     // Command 0x41. A table whose count exceeds its capacity is refused (1) without an exchange.
-    std::uint8_t WriteCableTable(const CableTable& table);
+    std::uint8_t WriteCableTable(const CableTable& table) override;
 
-    const RootTable& GetRootTable() const { return rootTable_; }
-    bool Busy() const { return busy_; }
+    const RootTable& GetRootTable() const override { return rootTable_; }
+    bool Busy() const override { return busy_; }
 
     // Building blocks, public for tests.
     std::uint8_t SyncInstrument();  // 0 when the instrument answered 0xA5

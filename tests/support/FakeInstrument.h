@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "link/InstrumentCommands.h"
+
+// An instrument held in memory for the window logic's tests: records and a cable table, a log of
+// the commands received, and result codes a test can force per command.
+namespace zemrik::test {
+
+class FakeInstrument : public InstrumentCommands {
+public:
+    std::vector<MeasurementRecord> records;  // names in 1251, as the window sees them
+    CableTable cables;
+    int capacity = RootTable::Capacity;
+
+    std::uint8_t rootResult = 0;
+    std::map<int, std::uint8_t> readFailures;   // record number -> result of ReadRecord
+    std::map<int, std::uint8_t> deleteResults;  // record number -> result of DeleteRecord
+    std::vector<std::uint8_t> writeResults;     // results of successive WriteRecord, then 0
+    std::uint8_t cableReadResult = 0;
+    std::uint8_t cableWriteResult = 0;
+
+    std::vector<std::string> log;  // "root", "read 3", "write NAME", "delete 2", "cables get", ...
+
+    std::uint8_t ReadRootTable() override;
+    const RootTable& GetRootTable() const override { return root_; }
+    std::uint8_t ReadRecord(std::uint8_t n, MeasurementRecord* buffer) override;
+    std::uint8_t WriteRecord(std::string_view name, const MeasurementRecord& record) override;
+    std::uint8_t DeleteRecord(std::uint8_t n) override;
+    std::uint8_t ReadCableTable(CableTable& table) override;
+    std::uint8_t WriteCableTable(const CableTable& table) override;
+    bool Busy() const override { return false; }
+
+private:
+    RootTable root_;
+};
+
+}  // namespace zemrik::test
