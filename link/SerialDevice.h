@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The serial device under TCommPort: the handful of driver operations the port and its worker
 // threads need, in the shape of the Windows communications calls the port was designed around,
@@ -18,6 +19,9 @@ namespace zemrik {
 enum class DeviceError { None, NotFound, Permission, Busy, Gone, Other };
 
 const char* DeviceErrorText(DeviceError error);
+// Why a port did not open, in Russian, for the line under "Ошибка открытия COM порта!" (the
+// main window's message box and zemrik-cli alike); a permission refusal names the dialout group.
+std::string PortOpenReason(DeviceError error, std::string_view path);
 
 // Communication-event bits (the event mask of SetEventMask and WaitEvent).
 inline constexpr std::uint32_t EV_RXCHAR = 0x01;
