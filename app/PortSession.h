@@ -35,7 +35,7 @@ public:
 
 private:
     std::uint64_t Ticks();
-    void Pump();
+    void Pump(std::uint32_t maxWaitMs);
 
     QObject receiver_;  // lives on the GUI thread; the workers' calls are queued to it
     QtMessagePump pump_;

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// The per-user settings: an INI file through QSettings, organisation and application "Zemrik"
-// ($XDG_CONFIG_HOME/Zemrik/Zemrik.conf on Linux). The file standing for the settings key: no
-// file, no key.
+// The per-user settings through QSettings in its native form, organisation and application
+// "Zemrik": on Linux the INI file $XDG_CONFIG_HOME/Zemrik/Zemrik.conf (default ~/.config), on
+// Windows the registry key Software\Zemrik. No file, no settings key.
 struct AppSettings {
     QString appPath;
     QString lastCablesTbl;

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <ostream>
 
 // Types `text` into `widget` one key event per character, as a keyboard layout would deliver
 // it (QTest's own helpers know only Latin-1 keys).
@@ -31,3 +32,6 @@ inline void WhenModal(std::function<void(QWidget*)> act) {
             ADD_FAILURE() << "no modal window";
     });
 }
+
+// Readable QStrings in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
