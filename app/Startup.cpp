@@ -7,10 +7,12 @@
 #include "app/About.h"
 #include "app/Editdlg.h"
 #include "app/Main.h"
+#include "app/Resources.h"
 #include "app/Waitdlg.h"
 #include "cables/New.h"
 
 void PrepareApplication(QTranslator& qtTranslation) {
+    LoadZemrikResources();
     QApplication::setOrganizationName(QStringLiteral("Zemrik"));
     QApplication::setApplicationName(QStringLiteral("Zemrik"));
     QApplication::setApplicationVersion(QStringLiteral("0.1"));
