@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
+#include "app/Application.h"
 #include "app/Editdlg.h"
 #include "app/QtPrompt.h"
 #include "gui/GuiTestSupport.h"
@@ -80,4 +82,24 @@ TEST(QtPrompt, AskNameGoesThroughTheNameDialog) {
 
     WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
     EXPECT_EQ(prompt.AskName("ПАРА"), std::nullopt);
+}
+
+// The program's start-up loads Qt's Russian texts: the standard buttons speak Russian.
+TEST(QtPrompt, StandardButtonsReadInRussian) {
+    QTranslator translation;
+    ASSERT_TRUE(PrepareApplication(translation));
+    QWidget owner;
+    QtPrompt prompt(&owner, nullptr);
+    QStringList texts;
+    WhenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        for (auto button : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel}) {
+            texts << box->button(button)->text().remove(QLatin1Char('&'));
+        }
+        box->button(QMessageBox::Cancel)->click();
+    });
+    prompt.Message("Сохранить изменения?", "Zemrik", PromptIcon::Question, PromptButtons::YesNoCancel);
+    QCoreApplication::removeTranslator(&translation);
+    EXPECT_EQ(texts, QStringList({QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
 }
