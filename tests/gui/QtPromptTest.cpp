@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
@@ -102,4 +104,44 @@ TEST(QtPrompt, StandardButtonsReadInRussian) {
     prompt.Message("Сохранить изменения?", "Zemrik", PromptIcon::Question, PromptButtons::YesNoCancel);
     QCoreApplication::removeTranslator(&translation);
     EXPECT_EQ(texts, QStringList({QStringLiteral("Да"), QStringLiteral("Нет"), QStringLiteral("Отмена")}));
+}
+
+TEST(QtPrompt, ChooseFileSetsUpTheDialog) {
+    QTemporaryDir dir;
+    QtPrompt prompt(nullptr, nullptr);
+    struct Row {
+        zemrik::FileDialogRequest::Kind kind;
+        QString startFolder;
+        bool confirmOverwrite;
+        QString expectedFolder;  // empty: anything but the start folder
+    };
+    const QString gone = dir.filePath(QStringLiteral("Meas"));
+    const Row rows[] = {
+        {zemrik::FileDialogRequest::Kind::Save, dir.path(), true, dir.path()},
+        {zemrik::FileDialogRequest::Kind::Open, gone, false, QString()},
+    };
+    for (const Row& row : rows) {
+        QString folder, filter, suffix;
+        bool asksOverwrite = false;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            folder = dialog->directory().absolutePath();
+            filter = dialog->nameFilters().value(0);
+            suffix = dialog->defaultSuffix();
+            asksOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->reject();
+        });
+        const zemrik::FileDialogRequest request{row.kind, "Measure Results(*.zmk)", "zmk",
+                                                row.startFolder.toStdString(), row.confirmOverwrite};
+        EXPECT_EQ(prompt.ChooseFile(request), std::nullopt);
+        EXPECT_EQ(filter, QStringLiteral("Measure Results(*.zmk)"));
+        EXPECT_EQ(suffix, QStringLiteral("zmk"));
+        EXPECT_EQ(asksOverwrite, row.confirmOverwrite);
+        if (row.expectedFolder.isEmpty()) {
+            EXPECT_NE(folder, gone);
+        } else {
+            EXPECT_EQ(folder, row.expectedFolder);
+        }
+    }
 }
