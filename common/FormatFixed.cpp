@@ -86,12 +86,14 @@ std::optional<T> ParseNormalized(std::string_view text, std::string_view separat
 
 }  // namespace
 
-std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator) {
+std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator,
+                        int decimalShift) {
     if (!std::isfinite(value)) return "НД";
     precision = std::max(precision, 1);
     digits = std::max(digits, 0);
 
-    const Decimal exact = ExactDecimal(std::fabs(value));
+    Decimal exact = ExactDecimal(std::fabs(value));
+    exact.exponent += decimalShift;
     // Keep the digits down to the 10^-digits place, and never more than `precision` of them.
     int keep = exact.digits.empty() ? 0 : std::min(precision, exact.exponent + 1 + digits);
     std::string mantissa;

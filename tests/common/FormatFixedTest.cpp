@@ -51,6 +51,10 @@ TEST(FormatFixed, RoundsToDigitsAndSignificantDigitsElseScientific) {
 TEST(FormatFixed, SeparatorIsTakenAsGivenAndNonNumbersShowNoData) {
     EXPECT_EQ(FormatFixed(1.25, 5, 2, "·"), "1·25");
     EXPECT_EQ(FormatFixed(3.5, 5, 0, ","), "4");  // no separator without decimals
+    // A decimal shift moves the exact digits: 1450 as thousands is 1.45, a half that rounds up.
+    EXPECT_EQ(FormatFixed(1450, 5, 1, ".", -3), "1.5");
+    EXPECT_EQ(FormatFixed(0.05, 5, 1, ".", 2), "5.0");
+    EXPECT_EQ(FormatFixed(123456, 5, 1, ".", -6), "0.1");
     EXPECT_EQ(FormatFixed(std::nan(""), 5, 1, "."), "НД");
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 5, 1, "."), "НД");
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 5, 1, "."), "НД");
