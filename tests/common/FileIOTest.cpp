@@ -1,15 +1,19 @@
 #include "common/FileIO.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "support/RecordBuilders.h"
@@ -55,8 +59,11 @@ TEST(FileIO, ReadsAtMostWhatIsAskedAndRefusesWhatIsNotAPlainFreeFile) {
     ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
     EXPECT_FALSE(ReadFileBytes(dir.File("fifo"), 10));
 
+    // Another reader (a shared lock) never stands in the way; a writer holding it exclusively does.
     const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_SH), 0);
+    EXPECT_TRUE(ReadFileBytes(path, 10));
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
     EXPECT_FALSE(ReadFileBytes(path, 10));
     ::close(other);
@@ -94,6 +101,72 @@ TEST(FileIO, AtomicWriteReplacesAndKeepsPermissions) {
     EXPECT_EQ(ReadWholeFile(path), "new");
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.bin")));
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link.bin", "out.bin"}));
+
+    // A link to a file not there yet makes that file, and stays a link.
+    ASSERT_EQ(::symlink("made.bin", dir.File("dangling.bin").c_str()), 0);
+    ASSERT_TRUE(Write(dir.File("dangling.bin"), "made"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("dangling.bin")));
+    EXPECT_EQ(ReadWholeFile(dir.File("made.bin")), "made");
+}
+
+// Runs `save` as the ordinary user `id` in a child process (root passes every permission check
+// these tests are about); nullopt when the process cannot switch user.
+std::optional<bool> AsUser(uid_t id, const std::function<bool()>& save) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0) ::_exit(100);
+        ::_exit(save() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) == 100)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
+}
+
+long EntryCount(const std::string& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator{});
+}
+
+TEST(FileIO, SavesInPlaceWhereNoTemporaryCanStandBesideTheFile) {
+    TempFolder dir;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    // A file anyone may write, in a folder its user may not write to.
+    const std::string locked = dir.File("locked");
+    ASSERT_EQ(::mkdir(locked.c_str(), 0755), 0);
+    const std::string path = locked + "/f.zmk";
+    WriteWholeFile(path, "old content");
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+    const auto saved = ::geteuid() == 0 ? AsUser(65534, [&] { return Write(path, "new"); })
+                                        : std::optional<bool>(Write(path, "new"));
+    ::chmod(locked.c_str(), 0755);
+    ASSERT_TRUE(saved.has_value()) << "cannot switch to an ordinary user here";
+    EXPECT_TRUE(*saved);
+    EXPECT_EQ(ReadWholeFile(path), "new");
+    EXPECT_EQ(EntryCount(locked), 1);
+
+    if (::geteuid() != 0) GTEST_SKIP() << "the sticky folder and owner cases need two users";
+    // A sticky folder: another user's file, writable by us, cannot be replaced by rename.
+    const std::string sticky = dir.File("sticky");
+    ASSERT_EQ(::mkdir(sticky.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+    const std::string shared = sticky + "/s.zmk";
+    WriteWholeFile(shared, "theirs");
+    ASSERT_EQ(::chmod(shared.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(shared.c_str(), 65533, 65533), 0);
+    EXPECT_EQ(AsUser(65534, [&] { return Write(shared, "ours"); }), std::optional<bool>(true));
+    EXPECT_EQ(ReadWholeFile(shared), "ours");
+    EXPECT_EQ(EntryCount(sticky), 1);
+
+    // Replaced by rename, a file keeps its owner and group where the process may give them.
+    struct stat st {};
+    ASSERT_EQ(::chown(path.c_str(), 65533, 65532), 0);
+    ASSERT_TRUE(Write(path, "by root"));
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65533u);
+    EXPECT_EQ(st.st_gid, 65532u);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
 }
 
 TEST(FileIO, FailedWriteLeavesTheOldFileAndNoTemporary) {
@@ -127,6 +200,11 @@ TEST(FileIO, FailedWriteLeavesTheOldFileAndNoTemporary) {
     EXPECT_EQ(ReadWholeFile(path), "precious");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"adir", "keep.bin"}));
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("adir")));
+}
+
+TEST(FileIO, MessagesNameTheFilePart) {
+    EXPECT_EQ(ReadErrorText("/data/10:30 line.zmk"), "Не могу открыть файл 10:30 line.zmk !");
+    EXPECT_EQ(WriteErrorText("/t/a.cbl"), "Не могу записать файл a.cbl !");
 }
 
 }  // namespace

@@ -116,11 +116,5 @@ TEST(MeasurementFile, FailedSaveKeepsTheOldFileAndLeavesNoTemporary) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"old.zmk"});
 }
 
-TEST(MeasurementFile, MessagesNameTheFilePart) {
-    EXPECT_EQ(ReadErrorText("/data/meas/line 7.zmk"), "Не могу открыть файл line 7.zmk !");
-    EXPECT_EQ(WriteErrorText("D:\\Data\\line 7.zmk"), "Не могу записать файл line 7.zmk !");
-    EXPECT_EQ(WriteErrorText(""), "Не могу записать файл  !");
-}
-
 }  // namespace
 }  // namespace zemrik
