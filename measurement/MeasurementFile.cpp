@@ -4,6 +4,15 @@
 
 namespace zemrik {
 
+namespace {
+// The slots lie back to back as in the file; read as bytes, they move with one copy.
+static_assert(sizeof(MeasurementList::slots) == RecordSize * MeasurementList::Capacity);
+std::uint8_t* SlotBytes(MeasurementList& list) { return reinterpret_cast<std::uint8_t*>(list.slots.data()); }
+const std::uint8_t* SlotBytes(const MeasurementList& list) {
+    return reinterpret_cast<const std::uint8_t*>(list.slots.data());
+}
+}  // namespace
+
 bool ParseMeasurementFile(std::span<const std::uint8_t> bytes, MeasurementList& list, FileHeader& header) {
     if (bytes.size() < FileHeaderSize) return false;
     const std::size_t count = bytes[0];
@@ -11,10 +20,8 @@ bool ParseMeasurementFile(std::span<const std::uint8_t> bytes, MeasurementList& 
     if (count > MeasurementList::Capacity) return false;
     if (bytes.size() < FileHeaderSize + RecordSize * count) return false;
 
-    std::copy_n(bytes.begin(), FileHeaderSize, header.begin());
-    for (std::size_t i = 0; i < count; ++i)
-        std::copy_n(bytes.subspan(FileHeaderSize + RecordSize * i).begin(), RecordSize,
-                    list.slots[i].begin());
+    std::copy_n(bytes.data(), FileHeaderSize, header.data());
+    std::copy_n(bytes.data() + FileHeaderSize, RecordSize * count, SlotBytes(list));
     list.count = static_cast<std::uint8_t>(count);
     return true;
 }
@@ -22,10 +29,10 @@ bool ParseMeasurementFile(std::span<const std::uint8_t> bytes, MeasurementList& 
 std::vector<std::uint8_t> BuildMeasurementFile(const MeasurementList& list, FileHeader& header) {
     if (list.count > MeasurementList::Capacity) return {};
     header[0] = list.count;
-    std::vector<std::uint8_t> bytes(header.begin(), header.end());
+    std::vector<std::uint8_t> bytes;
     bytes.reserve(FileHeaderSize + RecordSize * list.count);
-    for (std::size_t i = 0; i < list.count; ++i)
-        bytes.insert(bytes.end(), list.slots[i].begin(), list.slots[i].end());
+    bytes.assign(header.begin(), header.end());
+    bytes.insert(bytes.end(), SlotBytes(list), SlotBytes(list) + RecordSize * list.count);
     return bytes;
 }
 
