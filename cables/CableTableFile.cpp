@@ -32,8 +32,7 @@ bool LoadTableFile(const std::string& path, CableTable& table) {
 bool SaveTableFile(const std::string& path, const CableTable& table) {
     if (table.count > CableTable::Capacity) return false;
     const std::vector<std::uint8_t> bytes = BuildTableFile(table);
-    const std::span<const std::uint8_t> parts[] = {bytes};
-    return WriteFileAtomically(path, parts);
+    return WriteFileAtomically(path, bytes);
 }
 
 }  // namespace zemrik

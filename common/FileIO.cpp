@@ -89,30 +89,27 @@ std::optional<std::string> ResolveTarget(std::string path) {
     return std::nullopt;
 }
 
-bool WriteParts(int fd, std::span<const std::span<const std::uint8_t>> parts) {
-    for (const auto& part : parts)
-        if (!WriteAll(fd, part.data(), part.size())) return false;
-    return ::fsync(fd) == 0;
+bool WriteAndSync(int fd, std::span<const std::uint8_t> bytes) {
+    return WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
 }
 
 // The last resort when no temporary can stand beside the target (a folder the user may not
 // write, a sticky folder holding someone else's file): the file itself is rewritten. A failure
 // part-way leaves it damaged, which is why this is never the first choice.
-bool WriteInPlace(const std::string& target, std::span<const std::span<const std::uint8_t>> parts) {
+bool WriteInPlace(const std::string& target, std::span<const std::uint8_t> bytes) {
     UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat st {};
     if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     // Readers take a shared lock: held while writing, it keeps them from a half-written file.
     // Where it cannot be had the save goes on; the user asked for it.
     ::flock(fd.Get(), LOCK_EX | LOCK_NB);
-    bool ok = ::ftruncate(fd.Get(), 0) == 0 && WriteParts(fd.Get(), parts);
+    bool ok = ::ftruncate(fd.Get(), 0) == 0 && WriteAndSync(fd.Get(), bytes);
     return fd.Close() && ok;
 }
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes,
-                                                       std::size_t* fileSize) {
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes) {
     // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are read.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid()) return std::nullopt;
@@ -126,7 +123,6 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
     if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
 
     const auto size = static_cast<std::size_t>(st.st_size);
-    if (fileSize != nullptr) *fileSize = size;
     std::vector<std::uint8_t> bytes(std::min(size, maxBytes));
     std::size_t got = 0;
     while (got < bytes.size()) {
@@ -142,7 +138,7 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
     return bytes;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::span<const std::uint8_t>> parts) {
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
     if (path.empty()) return false;
     const auto resolved = ResolveTarget(path);
     if (!resolved) return false;
@@ -167,7 +163,7 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::span<cons
     UniqueFd fd(::mkostemp(tempName.data(), O_CLOEXEC));
     if (!fd.Valid()) {
         const bool refused = errno == EACCES || errno == EPERM;
-        return exists && refused && WriteInPlace(target, parts);
+        return exists && refused && WriteInPlace(target, bytes);
     }
 
     // The same owner and group as the file replaced, where the process may give them (root may;
@@ -176,13 +172,13 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::span<cons
     if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
         ::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
         static_cast<void>(::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid));
-    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteParts(fd.Get(), parts);
+    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAndSync(fd.Get(), bytes);
     ok = fd.Close() && ok;
     if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
         // A sticky folder lets only the owner replace a file, but the file may still be ours to write.
         const bool refused = errno == EACCES || errno == EPERM;
         ::unlink(tempName.c_str());
-        return refused && exists && WriteInPlace(target, parts);
+        return refused && exists && WriteInPlace(target, bytes);
     }
     if (!ok) {
         ::unlink(tempName.c_str());

@@ -44,8 +44,7 @@ bool ReadMeasurementFile(const std::string& path, MeasurementList& list, FileHea
 bool WriteMeasurementFile(const std::string& path, const MeasurementList& list, FileHeader& header) {
     if (list.count > MeasurementList::Capacity) return false;
     const std::vector<std::uint8_t> bytes = BuildMeasurementFile(list, header);
-    const std::span<const std::uint8_t> parts[] = {bytes};
-    return WriteFileAtomically(path, parts);
+    return WriteFileAtomically(path, bytes);
 }
 
 }  // namespace zemrik
