@@ -96,6 +96,7 @@ void InstrumentEmulator::Step(std::uint8_t byte, std::vector<EmulatorReply>& rep
             return;
         case State::Synced1:
             if (byte == SyncSecond) {
+                ++handshakesHeard_;
                 if (faults_.noHandshake) {
                     state_ = State::Idle;
                     return;

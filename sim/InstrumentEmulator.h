@@ -63,7 +63,8 @@ public:
     // Forgets any partial handshake or request.
     void Reset();
 
-    // Counters for tests and traces.
+    // Counters for tests and traces. A handshake heard starts a new exchange, answered or not.
+    int HandshakesHeard() const { return handshakesHeard_; }
     int HandshakesAnswered() const { return handshakesAnswered_; }
     int CommandsHandled() const { return commandsHandled_; }
 
@@ -85,6 +86,7 @@ private:
 
     State state_ = State::Idle;
     std::vector<std::uint8_t> frame_;  // the request from its command byte on
+    int handshakesHeard_ = 0;
     int handshakesAnswered_ = 0;
     int commandsHandled_ = 0;
 };

@@ -40,7 +40,7 @@ MeasurementRecord Record(int i) {
         .Build();
 }
 
-// A pump call is one fake millisecond.
+// A pump call that may wait is one fake millisecond.
 struct EmulatorBench {
     EmulatorBench() {
         port.OnSend([this](std::span<const std::uint8_t> bytes) {
@@ -51,7 +51,8 @@ struct EmulatorBench {
     FakeClock clock;
     FakePort port{clock};
     InstrumentEmulator emulator;
-    Instrument instrument{port, clock.AsTickSource(), [this] { clock.Advance(1); }};
+    Instrument instrument{port, clock.AsTickSource(),
+                          [this](std::uint32_t maxWaitMs) { clock.Advance(maxWaitMs > 0 ? 1 : 0); }};
 };
 
 class EmulatorLinkTest : public ::testing::Test, public EmulatorBench {

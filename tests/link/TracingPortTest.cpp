@@ -60,7 +60,7 @@ TEST(TracingPortTest, EnvironmentSwitchesTheInstrumentsTrace) {
     EXPECT_TRUE(TraceRequested());
     testing::internal::CaptureStderr();
     {
-        Instrument instrument(port, clock.AsTickSource(), [&] { clock.Advance(1); });
+        Instrument instrument(port, clock.AsTickSource(), [&](std::uint32_t) { clock.Advance(1); });
         EXPECT_EQ(instrument.ReadRootTable(), 0);
     }
     const std::string trace = testing::internal::GetCapturedStderr();
