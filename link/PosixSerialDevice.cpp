@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -68,10 +69,17 @@ std::uint32_t EventsFromCounters(const LineCounters& before, const LineCounters&
 
 PosixSerialDevice::PosixSerialDevice()
     : waitWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      writeWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+      writeWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      epollFd_(::epoll_create1(EPOLL_CLOEXEC)) {
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = waitWakeFd_;
+    if (epollFd_ >= 0 && waitWakeFd_ >= 0) ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, waitWakeFd_, &wake);
+}
 
 PosixSerialDevice::~PosixSerialDevice() {
     Close();
+    if (epollFd_ >= 0) ::close(epollFd_);
     if (waitWakeFd_ >= 0) ::close(waitWakeFd_);
     if (writeWakeFd_ >= 0) ::close(writeWakeFd_);
 }
@@ -90,7 +98,7 @@ void PosixSerialDevice::MarkGoneIf(int err) {
 DeviceError PosixSerialDevice::Open(const std::string& path) {
     Close();
     lastError_ = 0;
-    if (waitWakeFd_ < 0 || writeWakeFd_ < 0) {
+    if (waitWakeFd_ < 0 || writeWakeFd_ < 0 || epollFd_ < 0) {
         lastError_ = EMFILE;
         return DeviceError::Other;
     }
@@ -147,6 +155,20 @@ DeviceError PosixSerialDevice::Open(const std::string& path) {
     linesKnown_ = false;
     lastCounters_ = {};
     haveCounters_ = ReadCounters(fd, lastCounters_);
+    haveLines_ = ::ioctl(fd, TIOCMGET, &lastLines_) == 0 || !NoModemLines(errno);
+    lastLines_ = 0;
+    // Edge-triggered: a wait ends when bytes arrive, not while bytes the reader left are queued.
+    epoll_event arrival{};
+    arrival.events = EPOLLIN | EPOLLET;
+    arrival.data.fd = fd;
+    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &arrival) != 0) {
+        int err = errno;
+        ::tcsetattr(fd, TCSANOW, savedTermios_.get());
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        lastError_ = err;
+        return DeviceError::Other;
+    }
     unsigned int lsr = 0;
     haveLsr_ = ::ioctl(fd, TIOCSERGETLSR, &lsr) == 0;
     {
@@ -161,6 +183,7 @@ DeviceError PosixSerialDevice::Open(const std::string& path) {
 void PosixSerialDevice::Close() {
     int fd = fd_.exchange(-1);
     if (fd < 0) return;
+    ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
     std::lock_guard<std::mutex> guard(stateLock_);
     if (!gone_) {
         // Whatever is still queued either way goes first: a cut-short write must not leave at
@@ -291,7 +314,7 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
         if (haveCounters_ && ReadCounters(fd_, counters)) {
             occurred |= EventsFromCounters(lastCounters_, counters);
             lastCounters_ = counters;
-        } else if (!haveCounters_ && (haveLines = ReadModemLines(lines))) {
+        } else if (!haveCounters_ && haveLines_ && (haveLines = ReadModemLines(lines))) {
             if (linesKnown_) {
                 int changed = lines ^ lastLines_;
                 if (changed & TIOCM_CTS) occurred |= EV_CTS;
@@ -316,20 +339,22 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
             return true;
         }
 
-        pollfd fds[2] = {{fd_, static_cast<short>(rxCount == 0 ? POLLIN : 0), 0}, {waitWakeFd_, POLLIN, 0}};
-        // Counters, modem lines and the draining transmitter can only be looked at; bytes left
-        // queued are looked at again when a Read rings.
-        int timeout = (haveCounters_ || haveLines || txPending_ || rxCount > 0) ? kModemPollMs : -1;
-        int ready = ::poll(fds, 2, timeout);
-        if (ready < 0) {
+        // Counters, modem lines and the draining transmitter can only be looked at.
+        const int timeout = (haveCounters_ || haveLines || txPending_) ? kModemPollMs : -1;
+        epoll_event ready[2] = {};
+        const int count = ::epoll_wait(epollFd_, ready, 2, timeout);
+        if (count < 0) {
             if (errno == EINTR) continue;
             return Fail(errno);
         }
-        if (fds[1].revents & POLLIN) Drain(waitWakeFd_);
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-            // Said once, so the port learns it; later waits sleep until cancelled.
-            gone_ = true;
-            return Fail(EIO);
+        for (int i = 0; i < count; ++i) {
+            if (ready[i].data.fd == waitWakeFd_) {
+                Drain(waitWakeFd_);
+            } else if (ready[i].events & (EPOLLHUP | EPOLLERR)) {
+                // Said once, so the port learns it; later waits sleep until cancelled.
+                gone_ = true;
+                return Fail(EIO);
+            }
         }
     }
 }
@@ -352,9 +377,6 @@ int PosixSerialDevice::Read(std::uint8_t* buffer, int count) {
         ssize_t got = ::read(fd_, buffer, static_cast<std::size_t>(count));
         if (got > 0) {
             rxTaken_ += static_cast<std::uint64_t>(got);
-            // The status thread left the descriptor alone while these bytes were queued; it
-            // must watch it again now, or bytes arriving next wait for its next look.
-            Ring(waitWakeFd_);
             return static_cast<int>(got);
         }
         if (got == 0) {

@@ -13,8 +13,8 @@ struct termios;
 
 // A serial device on Linux: a tty (ttyS, ttyUSB, ttyACM) or a pseudo-terminal, in raw mode.
 //
-// Event waits poll the descriptor together with an eventfd, which CancelWait, SetEventMask and
-// every Read ring; Write waits for room together with a second eventfd, which CancelWrite rings.
+// Event waits watch the descriptor edge-triggered (new bytes end a wait, bytes left queued do
+// not) together with an eventfd, which CancelWait, SetEventMask and Write ring; Write waits for room together with a second eventfd, which CancelWrite rings.
 //
 // Where the events come from:
 // - EV_RXCHAR: the count of bytes ever received grew.
@@ -97,6 +97,7 @@ private:
     std::atomic<int> fd_{-1};
     int waitWakeFd_ = -1;   // eventfd: ends a WaitEvent
     int writeWakeFd_ = -1;  // eventfd: ends a Write's wait for room
+    int epollFd_ = -1;      // the open descriptor (edge-triggered) and waitWakeFd_
     std::atomic<bool> gone_{false};
     std::atomic<int> lastError_{0};
     std::atomic<std::uint32_t> eventMask_{0};
@@ -114,6 +115,7 @@ private:
     int lastLines_ = 0;
     bool linesKnown_ = false;
     bool haveCounters_ = false;
+    bool haveLines_ = false;
     LineCounters lastCounters_;
     bool haveLsr_ = false;
     // EV_RXCHAR is reported when the count of bytes ever received grows: the bytes Read and

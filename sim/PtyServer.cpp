@@ -229,11 +229,11 @@ public:
     }
 
 private:
-    // Wakes exactly when the next reply byte is due, to the microsecond: a paced line must not
-    // gain a timer tick per exchange.
+    // Wakes to the microsecond when the line says: a paced line must not gain a timer tick per
+    // exchange.
     const timespec* Timeout(std::uint64_t now, timespec& timeout) const {
         std::uint64_t wakeUs = UINT64_MAX;
-        if (!writeBlocked_) wakeUs = line_.NextDueUs().value_or(UINT64_MAX);
+        if (!writeBlocked_) wakeUs = line_.NextWriteUs().value_or(UINT64_MAX);
         if (emulator_.MidFrame()) wakeUs = std::min(wakeUs, lastRxUs_ + FrameIdleResetUs);
         if (wakeUs == UINT64_MAX) return nullptr;
         const std::uint64_t waitUs = wakeUs > now ? wakeUs - now : 0;

@@ -30,6 +30,14 @@ std::optional<std::uint64_t> ReplyLine::NextDueUs() const {
     return std::max(queue_.front().startUs, txFreeUs_) + byteUs_;
 }
 
+std::optional<std::uint64_t> ReplyLine::NextWriteUs() const {
+    const std::optional<std::uint64_t> due = NextDueUs();
+    if (!due) return std::nullopt;
+    const Pending& front = queue_.front();
+    const std::uint64_t lastUs = *due + (front.bytes.size() - front.sent - 1) * byteUs_;
+    return std::min(lastUs, *due + kGroupUs);
+}
+
 std::span<const std::uint8_t> ReplyLine::Due(std::uint64_t nowUs) const {
     const std::optional<std::uint64_t> due = NextDueUs();
     if (!due || nowUs < *due) return {};

@@ -13,7 +13,7 @@
 // this models a real line both ways instead: bytes from the program count as arrived one byte
 // time each after the line was free, a reply starts when the request's last byte has arrived
 // (plus the delay a fault asks for), and each reply byte leaves one byte time after the one
-// before. No I/O and no clock of its own: the terminal server hands it the time.
+// before; none is written before its time. No I/O and no clock of its own: the terminal server hands it the time.
 namespace zemrik {
 
 class ReplyLine {
@@ -26,6 +26,11 @@ public:
     void Receive(std::span<const std::uint8_t> bytes, std::uint64_t nowUs);
     // When the next reply byte is due; nullopt when nothing is queued.
     std::optional<std::uint64_t> NextDueUs() const;
+    // When the terminal server should next write: up to kGroupUs after the next byte is due, to
+    // hand it over together with the bytes due after it, as a USB serial adapter hands over what
+    // came in once a millisecond; a reply's last byte is never held, so no exchange gets longer.
+    std::optional<std::uint64_t> NextWriteUs() const;
+    static constexpr std::uint64_t kGroupUs = 1'000;
     // The reply bytes due by `nowUs`, oldest first (possibly none).
     std::span<const std::uint8_t> Due(std::uint64_t nowUs) const;
     // The first `count` bytes Due gave were written at `nowUs`.
