@@ -179,6 +179,22 @@ TEST(PosixSerialDevice, WaitEventIsCancellableAndReportsEachArrivalOnce) {
     }
 }
 
+// A close cancels the status thread's wait; when that thread had already ended, the cancel must
+// not end the first wait after the next open with nothing.
+TEST(PosixSerialDevice, CancelledWaitDoesNotSurviveReopen) {
+    PtyMaster pty;
+    ASSERT_TRUE(pty.Ok());
+    PosixSerialDevice device;
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    ASSERT_TRUE(device.SetEventMask(EV_RXCHAR));
+    ASSERT_TRUE(device.SetEventMask(0));  // cancels, with nobody waiting
+    device.Close();
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    ASSERT_TRUE(device.SetEventMask(EV_RXCHAR));
+    ASSERT_TRUE(pty.Write({1}));
+    EXPECT_EQ(WaitEvent(device), EV_RXCHAR);
+}
+
 // The read thread counts the queue, then reads; a flush in between leaves it reading nothing.
 // That is an empty read, not a hang-up: the line must stay usable.
 TEST(PosixSerialDevice, ReadingAnEmptyQueueIsNoHangup) {
