@@ -133,15 +133,6 @@ bool OpenPty(Pty& pty) {
     return true;
 }
 
-// A link an emulator made and left behind (it did not end cleanly): it points at a
-// pseudo-terminal that is gone.
-bool LeftByAnEmulator(const std::string& linkPath) {
-    const std::optional<std::string> target = LinkTarget(linkPath);
-    struct stat st {};
-    return target && target->rfind("/dev/pts/", 0) == 0 && ::stat(target->c_str(), &st) != 0 &&
-           errno == ENOENT;
-}
-
 bool MakeLink(const std::string& linkPath, const std::string& target) {
     struct stat st {};
     if (::lstat(linkPath.c_str(), &st) == 0) {
@@ -305,6 +296,15 @@ private:
 };
 
 }  // namespace
+
+// A link an emulator made and left behind (it did not end cleanly): it points at a
+// pseudo-terminal that is gone.
+bool LeftByAnEmulator(const std::string& linkPath) {
+    const std::optional<std::string> target = LinkTarget(linkPath);
+    struct stat st {};
+    return target && target->rfind("/dev/pts/", 0) == 0 && ::stat(target->c_str(), &st) != 0 &&
+           errno == ENOENT;
+}
 
 int RunSimulator(const SimOptions& options) {
     InstrumentEmulator emulator(options.capacity);

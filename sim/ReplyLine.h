@@ -13,7 +13,8 @@
 // this models a real line both ways instead: bytes from the program count as arrived one byte
 // time each after the line was free, a reply starts when the request's last byte has arrived
 // (plus the delay a fault asks for), and each reply byte leaves one byte time after the one
-// before; none is written before its time. No I/O and no clock of its own: the terminal server hands it the time.
+// before; none is written before its time. No I/O and no clock of its own: the terminal server hands it the
+// time.
 namespace zemrik {
 
 class ReplyLine {

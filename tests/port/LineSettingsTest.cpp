@@ -11,13 +11,14 @@ namespace zemrik {
 namespace {
 
 TEST(LineSettings, DcbToControlFlagsAndBack) {
-    constexpr std::uint32_t kHandshake = DCB_OUTX_CTS_FLOW | DCB_RTS_CONTROL_HANDSHAKE | DCB_DTR_CONTROL_ENABLE;
+    constexpr std::uint32_t kHandshake =
+        DCB_OUTX_CTS_FLOW | DCB_RTS_CONTROL_HANDSHAKE | DCB_DTR_CONTROL_ENABLE;
     // Bits the mapping must leave alone, and bits it must clear.
     constexpr std::uint32_t kKept = CREAD | CLOCAL | HUPCL;
     constexpr std::uint32_t kStale = CS5 | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | B9600;
     struct Case {
         Dcb dcb;
-        std::uint32_t cflag;       // what the flags must hold besides kKept (speed bits aside)
+        std::uint32_t cflag;        // what the flags must hold besides kKept (speed bits aside)
         std::uint8_t stopBitsBack;  // 1.5 stop bits read back as two
     };
     const Case cases[] = {
@@ -55,8 +56,8 @@ TEST(LineSettings, CountersBecomeEvents) {
         std::uint32_t LineCounters::*counter;
         std::uint32_t event;
     };
-    const Case cases[] = {{&LineCounters::cts, EV_CTS},     {&LineCounters::dsr, EV_DSR},
-                          {&LineCounters::ring, EV_RING},   {&LineCounters::dcd, EV_RLSD},
+    const Case cases[] = {{&LineCounters::cts, EV_CTS},      {&LineCounters::dsr, EV_DSR},
+                          {&LineCounters::ring, EV_RING},    {&LineCounters::dcd, EV_RLSD},
                           {&LineCounters::breaks, EV_BREAK}, {&LineCounters::errors, EV_ERR}};
     EXPECT_EQ(EventsFromCounters(base, base), 0u);
     for (const Case& c : cases) {
