@@ -81,8 +81,6 @@ public:
     bool Escape(int code) override;
     bool IsGone() const override { return gone_; }
 
-    int Descriptor() const { return fd_; }
-
 private:
     bool Usable() const { return fd_ >= 0 && !gone_; }
     bool Fail(int err);

@@ -102,7 +102,6 @@ void InstrumentEmulator::Step(std::uint8_t byte, std::vector<EmulatorReply>& rep
                     return;
                 }
                 replies.push_back({faults_.handshakeDelayMs, {faults_.handshakeByte}});
-                ++handshakesAnswered_;
                 state_ = State::AwaitCommand;
             } else if (byte != SyncFirst) {
                 state_ = State::Idle;
@@ -121,7 +120,6 @@ void InstrumentEmulator::Step(std::uint8_t byte, std::vector<EmulatorReply>& rep
             frame_.push_back(byte);
             if (Missing() == 0) {
                 Execute(replies);
-                ++commandsHandled_;
                 Reset();
             }
             return;
