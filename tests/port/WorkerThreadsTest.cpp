@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -15,7 +16,10 @@ using std::chrono::milliseconds;
 TEST(MainThreadCalls, WorkerWaitsForTheMainThreadOrShutdown) {
     MainThreadCalls calls;
     std::atomic<int> notified{0};
-    calls.SetNotifier([&] { ++notified; });
+    std::promise<void> secondHandedOver;
+    calls.SetNotifier([&] {
+        if (++notified == 2) secondHandedOver.set_value();
+    });
     int ran = 0;  // touched on this thread only, by the call
     std::atomic<bool> returned{false};
     std::atomic<bool> result{false};
@@ -31,9 +35,7 @@ TEST(MainThreadCalls, WorkerWaitsForTheMainThreadOrShutdown) {
 
     // A call nobody runs is released, unrun, by Shutdown; later calls are refused.
     std::thread stuck([&] { result = calls.Call([&] { ++ran; }); });
-    auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    while (notified < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-    ASSERT_EQ(notified, 2);
+    ASSERT_EQ(secondHandedOver.get_future().wait_for(kDeadline), std::future_status::ready);
     calls.Shutdown();
     stuck.join();
     EXPECT_FALSE(result);
