@@ -1,4 +1,8 @@
 // The port's own logic against a fake device: buffers, line control, open and close, events.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -175,6 +179,28 @@ TEST(Commport, OpenAndCloseTwiceAndAFailedOpen) {
     EXPECT_EQ(rig.fake->Opens(), 2);
     EXPECT_EQ(port.GetInBuffUsed(), 0);
     EXPECT_EQ(port.GetOutBuffFree(), 4096);
+}
+
+// With no thread to be had, the open gives up and closes what it opened. Run in a child that a
+// process limit keeps from making threads (root is exempt, so the child turns into nobody).
+TEST(Commport, OpenThatCannotStartItsThreadsClosesTheDevice) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        rlimit none{0, 0};
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::setrlimit(RLIMIT_NPROC, &none) != 0)
+            ::_exit(100);
+        FakePortRig rig;
+        rig.port->SetOpen(true);
+        const bool closed = !rig.port->Enabled() && !rig.port->Open() && rig.fake->Opens() == 1 &&
+                            rig.fake->Closes() == 1 && rig.port->LastOpenError() == DeviceError::Other;
+        rig.port.reset();
+        ::_exit(closed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 100) GTEST_SKIP() << "cannot limit a child here";
+    EXPECT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(Commport, LineControlAndModemState) {
