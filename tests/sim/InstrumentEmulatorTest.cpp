@@ -176,30 +176,6 @@ TEST(InstrumentEmulatorTest, ResetDropsAHalfReceivedRequest) {
     EXPECT_TRUE(emu.Records().empty());
 }
 
-// Cable names take the same way; the link tests read both back through the protocol.
-TEST(InstrumentEmulatorTest, MemoryKeeps866AndHandsBack1251) {
-    auto list = std::make_unique<MeasurementList>();
-    list->count = 2;
-    list->slots[0] = test::RecordBuilder("Первый")
-                         .Sections(1)
-                         .Section(0, "Кабель", 0, 1, 2, 3, 4)
-                         .Section(1, "Ж", 0, 1, 2, 3, 4);
-    list->slots[1] = test::RecordBuilder("Второй").Filler(3);
-    InstrumentEmulator emu;
-    emu.LoadRecords(*list);
-    ASSERT_EQ(emu.Records().size(), 2u);
-    MeasurementRecord oem = list->slots[0];
-    ConvertCodePage(oem.data(), 14, CodePageDirection::AnsiToOem);
-    ConvertCodePage(oem.data() + SectionOffset(0), 14, CodePageDirection::AnsiToOem);
-    EXPECT_EQ(emu.Records()[0], oem);  // section 1 is beyond the count and stays as it was
-
-    auto back = std::make_unique<MeasurementList>();
-    emu.StoreRecords(*back);
-    EXPECT_EQ(back->count, 2);
-    EXPECT_EQ(back->slots[0], list->slots[0]);
-    EXPECT_EQ(back->slots[1], list->slots[1]);
-}
-
 // Paced at 100 us a byte: what the line model writes when, and what it drops.
 TEST(ReplyLineTest, RequestArrivesAndReplyLeavesOneByteTimeAByte) {
     InstrumentEmulator emu;
