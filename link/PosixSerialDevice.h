@@ -14,7 +14,8 @@ struct termios;
 // A serial device on Linux: a tty (ttyS, ttyUSB, ttyACM) or a pseudo-terminal, in raw mode.
 //
 // Event waits watch the descriptor edge-triggered (new bytes end a wait, bytes left queued do
-// not) together with an eventfd, which CancelWait, SetEventMask and Write ring; Write waits for room together with a second eventfd, which CancelWrite rings.
+// not) together with an eventfd, which CancelWait, SetEventMask and Write ring; Write waits for room together
+// with a second eventfd, which CancelWrite rings.
 //
 // Where the events come from:
 // - EV_RXCHAR: the count of bytes ever received grew.
