@@ -124,6 +124,7 @@ public:
     int Baud() const { return GetBaud(); }
     int GetBaud() const;
     void SetBaud(int speed);
+    // Kept as a property only: the device always gets the open sequence's fixed event mask.
     TC32EventType MonitorEvents() const { return monitorEvents_; }
     void SetMonitorEvents(TC32EventType events) { monitorEvents_ = events; }
 
