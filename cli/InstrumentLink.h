@@ -36,8 +36,9 @@ private:
     // the emulator ended) or a stop signal comes; from then on every reading jumps past any
     // deadline, so the exchange under way fails at once instead of waiting out its time-outs.
     std::uint64_t Ticks();
-    // Serves the port's calls to this thread while the protocol waits, without spinning a core.
-    void Pump();
+    // Serves the port's calls to this thread while the protocol waits: sleeps until bytes or a
+    // call arrive, a signal comes or `maxWaitMs` passes.
+    void Pump(std::uint32_t maxWaitMs);
 
     MainThreadCalls& calls_;
     TCommPort port_;
