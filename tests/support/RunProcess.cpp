@@ -92,6 +92,7 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const ProcessOpti
         return result;
     }
     result.started = true;
+    if (options.onStart) options.onStart(pid);
     outWrite.Reset();
     errWrite.Reset();
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -14,6 +17,8 @@ struct ProcessOptions {
     // Set (or, with nullopt, remove) these variables in the child's copy of our environment.
     std::vector<std::pair<std::string, std::optional<std::string>>> env;
     std::chrono::milliseconds timeout{30000};
+    // Called with the child's id once it runs, for a test that signals it.
+    std::function<void(pid_t)> onStart;
 };
 
 struct ProcessResult {
