@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -99,26 +100,18 @@ TEST_F(InstrumentCommandsTest, GetWritesEveryRecordWithAFreshHeaderOrNoFileAtAll
               std::string(1, '\3') + std::string(31, '\0') + Bytes(device_.records));
     std::filesystem::remove(out_);
 
-    struct Case {
-        const char* what;
-        void (*set)(FakeInstrument&);
-        std::string err;
-    };
-    const Case cases[] = {
-        {"empty", [](FakeInstrument& d) { d.records.clear(); }, "В памяти прибора нет файлов!\n"},
-        {"root", [](FakeInstrument& d) { d.rootResult = 1; }, "Ошибка при чтении RootTable.\n"},
-        {"record", [](FakeInstrument& d) { d.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"},
-    };
-    for (const Case& c : cases) {
-        FakeAccess access;
-        access.instrument.records = Records(3);
-        c.set(access.instrument);
-        ParseOutcome parsed = ParseCommandLine({"--port", "2", "get", "-o", out_});
-        Report report;
-        EXPECT_EQ(RunCommand(*parsed.request, access, report), 1) << c.what;
-        EXPECT_EQ(report.err, c.err);
-        EXPECT_EQ(report.out, "");
-        EXPECT_FALSE(std::filesystem::exists(out_)) << c.what;
+    const std::pair<std::function<void()>, std::string> failures[] = {
+        {[&] { device_.records.clear(); }, "В памяти прибора нет файлов!\n"},
+        {[&] { device_.rootResult = 1; }, "Ошибка при чтении RootTable.\n"},
+        {[&] { device_.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"}};
+    for (const auto& [fault, err] : failures) {
+        device_ = FakeInstrument{};
+        device_.records = Records(3);
+        fault();
+        EXPECT_EQ(Run({"get", "-o", out_}), 1);
+        EXPECT_EQ(report_.err, err);
+        EXPECT_EQ(report_.out, "");
+        EXPECT_FALSE(std::filesystem::exists(out_));
     }
 }
 
@@ -158,15 +151,13 @@ TEST_F(InstrumentCommandsTest, PutStopsAtTheFirstRefusalWithTheMainWindowsTexts)
         {{}, 2, "Нет места для записи!\n", 3},
     };
     for (const Case& c : cases) {
-        FakeAccess access;
-        access.instrument.writeResults = c.results;
-        access.instrument.capacity = c.capacity;
-        Report report;
-        EXPECT_EQ(RunCommand(*ParseCommandLine({"--port", "2", "put", zmk_}).request, access, report),
-                  c.err.empty() ? 0 : 1);
-        EXPECT_EQ(report.err, c.err);
-        EXPECT_EQ(report.out, c.err.empty() ? "Записано записей: 3\n" : "");
-        EXPECT_EQ(access.instrument.log.size(), c.writes) << c.err;
+        device_ = FakeInstrument{};
+        device_.writeResults = c.results;
+        device_.capacity = c.capacity;
+        EXPECT_EQ(Run({"put", zmk_}), c.err.empty() ? 0 : 1);
+        EXPECT_EQ(report_.err, c.err);
+        EXPECT_EQ(report_.out, c.err.empty() ? "Записано записей: 3\n" : "");
+        EXPECT_EQ(device_.log.size(), c.writes) << c.err;
     }
 }
 

@@ -2,11 +2,8 @@
 // each command prints for each answer is tested in-process (tests/cli); here, that the bytes
 // cross the line whole, and how the program behaves when the line or the user ends a command.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -18,8 +15,6 @@
 #include <vector>
 
 #include "e2e/E2eSupport.h"
-
-extern char** environ;
 
 namespace zemrik::test {
 namespace {
@@ -81,33 +76,16 @@ TEST_F(CliInstrumentTest, EveryCommandCarriesTheBytesWhole) {
 TEST_F(CliInstrumentTest, GetShowsProgressOnlyToAPerson) {
     WriteZmk(zmk_, SampleRecords(3));
     ASSERT_TRUE(sim_.Start({"--records", zmk_}));
-    // zemrik-cli with its stderr on a fresh terminal, stdout on /dev/null.
     RawTerminal terminal;
     ASSERT_TRUE(terminal.OpenNew());
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, terminal.SlavePath().c_str(), O_RDWR | O_NOCTTY,
-                                     0);
-    std::vector<std::string> argv{CliPath(), "--port", sim_.Port(), "get", "-o", out_};
-    std::vector<char*> cargv;
-    for (std::string& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(::posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    // Once the program has ended and closed the terminal, reading its other end fails.
-    std::string seen;
-    pollfd p{terminal.Fd(), POLLIN, 0};
-    while (::poll(&p, 1, 20'000) > 0) {
-        char buffer[256];
-        const ssize_t n = ::read(terminal.Fd(), buffer, sizeof buffer);
-        if (n <= 0) break;
+    ProcessOptions options;
+    options.stderrPath = terminal.SlavePath();
+    ProcessResult result = sim_.Cli({"get", "-o", out_}, options);
+    EXPECT_TRUE(result.Exited(0)) << Describe(result);
+    std::string seen;  // all there: the program has ended
+    char buffer[256];
+    for (ssize_t n = 0; (n = ::read(terminal.Fd(), buffer, sizeof buffer)) > 0;)
         seen.append(buffer, static_cast<std::size_t>(n));
-    }
-    int status = -1;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << seen;
     // The terminal turns each "\n" into "\r\n".
     EXPECT_EQ(seen, "\rЧтение 0/3\rЧтение 1/3\rЧтение 2/3\rЧтение 3/3\r\n");
     EXPECT_TRUE(Exists(out_));
