@@ -43,6 +43,8 @@ struct Parser {
 
     CLI::App* Command(CLI::App& parent, const std::string& name, const std::string& what, CommandId id) {
         CLI::App* command = parent.add_subcommand(name, what);
+        if (id != CommandId::Show && id != CommandId::CablesShow)
+            command->footer("Needs --port PATH|N, before or after the command.");
         commands.emplace_back(command, id);
         return command;
     }
