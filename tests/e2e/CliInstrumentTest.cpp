@@ -2,8 +2,10 @@
 // each command prints for each answer is tested in-process (tests/cli); here, that the bytes
 // cross the line whole, and how the program behaves when the line or the user ends a command.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -11,76 +13,185 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "e2e/E2eSupport.h"
+#include "cables/CableTableFile.h"
+#include "cli/CliRun.h"
+#include "measurement/MeasurementFile.h"
+#include "support/PtySim.h"
+#include "support/RecordBuilders.h"
 
 namespace zemrik::test {
 namespace {
 
 using namespace std::chrono_literals;
 
-bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+// Noise everywhere the program does not interpret, Cyrillic names (866 on the line), sections.
+std::vector<MeasurementRecord> SampleRecords(int count) {
+    std::vector<MeasurementRecord> records;
+    for (int i = 0; i < count; ++i) {
+        RecordBuilder builder("Линия " + std::to_string(i));
+        builder.Kind(i % KindCount).Sections(0).Filler(static_cast<std::uint32_t>(1000 + i));
+        if (i % 3 == 1) builder.Sections(1).Section(0, "ТПП 10х2", 0, 45.5f, 28.5f, 120.0f, 40);
+        records.push_back(builder);
+    }
+    return records;
+}
+
+std::string RecordBytes(const std::vector<MeasurementRecord>& records) {
+    std::string bytes;
+    for (const MeasurementRecord& r : records) bytes.append(r.begin(), r.end());
+    return bytes;
+}
+
+// A cable table file; returns its records' bytes.
+std::string WriteCables(const std::string& path, int count, std::uint8_t reservedFill) {
+    CableTable table;
+    std::string bytes;
+    for (; table.count < count; ++table.count) {
+        CableRecord& r = table.records[table.count];
+        r = MakeCable("ТПП " + std::to_string(table.count), table.count % 2, 45, 28.5f, 40, reservedFill);
+        bytes.append(r.begin(), r.end());
+    }
+    EXPECT_TRUE(SaveTableFile(path, table));
+    return bytes;
+}
+
+// The emulator's --trace as it comes: its stderr goes into a FIFO the test reads, so a test
+// waits for a byte on the line instead of polling a file.
+class SimTrace {
+public:
+    explicit SimTrace(const std::string& path) : path_(path) {
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ~SimTrace() { ::close(fd_); }
+    SimTrace(const SimTrace&) = delete;
+    SimTrace& operator=(const SimTrace&) = delete;
+
+    const std::string& Path() const { return path_; }
+    const std::string& Seen() const { return seen_; }
+
+    // Waits until `text` has come `times` times in all; false when 10 s passed first or the
+    // emulator ended.
+    bool WaitFor(std::string_view text, int times) {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (Count(text) < times) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+            char buffer[4096];
+            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+            if (n == 0) return false;
+            if (n > 0) seen_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+private:
+    int Count(std::string_view text) const {
+        int count = 0;
+        for (auto at = seen_.find(text); at != std::string::npos; at = seen_.find(text, at + 1)) ++count;
+        return count;
+    }
+
+    std::string path_;
+    int fd_ = -1;
+    std::string seen_;
+};
 
 class CliInstrumentTest : public ::testing::Test {
 protected:
+    // Starts zemrik-sim with `args`; it saves its memory when stopped with SIGTERM.
+    bool StartSim(std::vector<std::string> args, const std::string& stderrPath = {}) {
+        args.insert(args.end(), {"--save-records", savedZmk_, "--save-cables", savedCbl_});
+        const bool ok =
+            sim_.Start(ZEMRIK_SIM_PATH, args, 10s, stderrPath.empty() ? folder_.File("sim.txt") : stderrPath);
+        EXPECT_TRUE(ok) << sim_.Error();
+        return ok;
+    }
+    std::string StopAndReadRecords() {
+        auto list = std::make_unique<MeasurementList>();
+        FileHeader header{};
+        const std::optional<ChildExit> end = sim_.Stop(SIGTERM);
+        if (!end || !end->Clean() || !ReadMeasurementFile(savedZmk_, *list, header)) return "(not saved)";
+        return RecordBytes({list->slots.begin(), list->slots.begin() + list->count});
+    }
+    ProcessResult Cli(std::vector<std::string> args, ProcessOptions options = {}) {
+        args.insert(args.begin(), {"--port", sim_.SlavePath()});
+        return RunCli(std::move(args), std::move(options));
+    }
+    void WriteZmk(const std::string& path, const std::vector<MeasurementRecord>& records,
+                  std::uint8_t fill = 0) {
+        auto list = std::make_unique<MeasurementList>();
+        std::copy(records.begin(), records.end(), list->slots.begin());
+        list->count = static_cast<std::uint8_t>(records.size());
+        FileHeader header{};
+        header.fill(fill);
+        ASSERT_TRUE(WriteMeasurementFile(path, *list, header)) << path;
+    }
+
     TempFolder folder_;
-    SimRig sim_{folder_};
+    SimProcess sim_;
+    const std::string savedZmk_ = folder_.File("sim-saved.zmk");
+    const std::string savedCbl_ = folder_.File("sim-saved.cbl");
     const std::string zmk_ = folder_.File("in.zmk");
     const std::string cbl_ = folder_.File("in.cbl");
     const std::string out_ = folder_.File("out.zmk");
     const std::string outCbl_ = folder_.File("out.cbl");
 };
 
+bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+
 TEST_F(CliInstrumentTest, EveryCommandCarriesTheBytesWhole) {
     const std::vector<MeasurementRecord> records = SampleRecords(MeasurementList::Capacity);
     // The loaded file's reserved header bytes belong to that file, not to what the CLI saves.
     WriteZmk(zmk_, records, 0x5A);
-    const CableTable cables = SampleCables(5, 0xC3);
-    ASSERT_TRUE(SaveTableFile(cbl_, cables));
-    ASSERT_TRUE(sim_.Start({"--records", zmk_, "--cables", cbl_}));
+    const std::string cables = WriteCables(cbl_, 5, 0xC3);
+    ASSERT_TRUE(StartSim({"--records", zmk_, "--cables", cbl_}));
 
-    ProcessResult get = sim_.Cli({"get", "-o", out_});
+    ProcessResult get = Cli({"get", "-o", out_});
     ASSERT_TRUE(get.Exited(0)) << Describe(get);
     EXPECT_EQ(get.out, "Считано записей: 200 -> " + out_ + "\n");
     EXPECT_EQ(get.err, "") << "no progress when stderr is not a terminal";
     EXPECT_TRUE(ReadWholeFile(out_) == std::string(1, '\xC8') + std::string(31, '\0') + RecordBytes(records));
 
-    ProcessResult list = sim_.Cli({"list"});
+    ProcessResult list = Cli({"list"});
     ASSERT_TRUE(list.Exited(0)) << Describe(list);
     EXPECT_TRUE(list.out.starts_with("  0  Линия 0\n  1  Линия 1\n")) << list.out;
 
-    ASSERT_TRUE(sim_.Cli({"delete", "1", "1"}).Exited(0));
+    ASSERT_TRUE(Cli({"delete", "1", "1"}).Exited(0));
     WriteZmk(zmk_, SampleRecords(4));
-    ProcessResult put = sim_.Cli({"put", zmk_, "--records", "3,0"});
+    ProcessResult put = Cli({"put", zmk_, "--records", "3,0"});
     ASSERT_TRUE(put.Exited(0)) << Describe(put);
     EXPECT_EQ(put.out, "Записано записей: 2\n");
 
-    ProcessResult cablesGet = sim_.Cli({"cables", "get", "-o", outCbl_});
+    ProcessResult cablesGet = Cli({"cables", "get", "-o", outCbl_});
     ASSERT_TRUE(cablesGet.Exited(0)) << Describe(cablesGet);
-    EXPECT_TRUE(ReadWholeFile(outCbl_) == CableBytes(cables));
-    const CableTable full = SampleCables(64, 0x11);
-    ASSERT_TRUE(SaveTableFile(cbl_, full));
-    ProcessResult cablesPut = sim_.Cli({"cables", "put", cbl_});
+    EXPECT_TRUE(ReadWholeFile(outCbl_) == cables);
+    const std::string full = WriteCables(cbl_, 64, 0x11);
+    ProcessResult cablesPut = Cli({"cables", "put", cbl_});
     ASSERT_TRUE(cablesPut.Exited(0)) << Describe(cablesPut);
 
     std::vector<MeasurementRecord> expected = records;
     expected.erase(expected.begin() + 1, expected.begin() + 3);
     expected.push_back(SampleRecords(4)[0]);  // in file order, whatever the order asked
     expected.push_back(SampleRecords(4)[3]);
-    EXPECT_TRUE(sim_.StopAndReadRecords() == RecordBytes(expected));
-    EXPECT_TRUE(sim_.SavedCables() == CableBytes(full));
+    EXPECT_TRUE(StopAndReadRecords() == RecordBytes(expected));
+    EXPECT_TRUE(ReadWholeFile(savedCbl_) == full);
 }
 
 TEST_F(CliInstrumentTest, GetShowsProgressOnlyToAPerson) {
     WriteZmk(zmk_, SampleRecords(3));
-    ASSERT_TRUE(sim_.Start({"--records", zmk_}));
+    ASSERT_TRUE(StartSim({"--records", zmk_}));
     RawTerminal terminal;
     ASSERT_TRUE(terminal.OpenNew());
     ProcessOptions options;
     options.stderrPath = terminal.SlavePath();
-    ProcessResult result = sim_.Cli({"get", "-o", out_}, options);
+    ProcessResult result = Cli({"get", "-o", out_}, options);
     EXPECT_TRUE(result.Exited(0)) << Describe(result);
     std::string seen;  // all there: the program has ended
     char buffer[256];
@@ -98,15 +209,13 @@ TEST_F(CliInstrumentTest, EmulatorEndingInsideARecordFailsTheGetAtOnce) {
     WriteZmk(zmk_, SampleRecords(3));
     SimTrace trace(folder_.File("trace"));
     // The root table reply of three records is 51 bytes; a record reply is 258.
-    ASSERT_TRUE(sim_.Start({"--records", zmk_, "--stop-after", "60", "--trace"}, trace.Path()));
+    ASSERT_TRUE(StartSim({"--records", zmk_, "--stop-after", "60", "--trace"}, trace.Path()));
 
-    std::future<ProcessResult> get = std::async(std::launch::async, [&] {
-        return sim_.Cli({"get", "-o", out_});
-    });
+    std::future<ProcessResult> get = std::async(std::launch::async, [&] { return Cli({"get", "-o", out_}); });
     // Two handshakes answered: the CLI is inside its first record exchange, which cannot end.
-    ASSERT_TRUE(trace.WaitFor("tx: A5", 2, 10s)) << trace.Seen();
+    ASSERT_TRUE(trace.WaitFor("tx: A5", 2)) << trace.Seen();
     const auto killed = std::chrono::steady_clock::now();
-    sim_.Process().Signal(SIGKILL);
+    sim_.Signal(SIGKILL);
 
     ProcessResult result = get.get();
     EXPECT_LT(std::chrono::steady_clock::now() - killed, 5s);
@@ -122,15 +231,15 @@ TEST_F(CliInstrumentTest, InterruptedGetClosesThePortAndReportsNoFault) {
     WriteZmk(zmk_, SampleRecords(2));
     SimTrace trace(folder_.File("trace"));
     // Replies come only after 5 s, so the CLI is surely inside its first exchange when stopped.
-    ASSERT_TRUE(sim_.Start({"--records", zmk_, "--delay", "5000", "--trace"}, trace.Path()));
+    ASSERT_TRUE(StartSim({"--records", zmk_, "--delay", "5000", "--trace"}, trace.Path()));
     std::promise<pid_t> started;
     ProcessOptions options;
     options.onStart = [&](pid_t pid) { started.set_value(pid); };
     std::future<ProcessResult> get = std::async(std::launch::async, [&] {
-        return sim_.Cli({"get", "-o", out_}, options);
+        return Cli({"get", "-o", out_}, options);
     });
     const pid_t pid = started.get_future().get();
-    ASSERT_TRUE(trace.WaitFor("tx: A5", 1, 10s)) << trace.Seen();
+    ASSERT_TRUE(trace.WaitFor("tx: A5", 1)) << trace.Seen();
     ::kill(pid, SIGINT);
 
     ProcessResult result = get.get();
@@ -139,7 +248,7 @@ TEST_F(CliInstrumentTest, InterruptedGetClosesThePortAndReportsNoFault) {
     EXPECT_FALSE(Exists(out_));
     // The port no longer claims the terminal for itself, so the next program (not only root)
     // can open it.
-    const int fd = ::open(sim_.Port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(sim_.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     ASSERT_GE(fd, 0);
     int exclusive = -1;
     EXPECT_EQ(::ioctl(fd, TIOCGEXCL, &exclusive), 0);
