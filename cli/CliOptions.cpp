@@ -21,6 +21,8 @@ const CLI::Validator PortArgument(
     },
     "", "PORT");
 
+bool NeedsPort(CommandId id) { return id != CommandId::Show && id != CommandId::CablesShow; }
+
 std::string FailureMessage(const CLI::App*, const CLI::Error& e) { return UsageErrorText(e.what()); }
 
 // A usage error found once CLI11 is done (the --port rules below), reported like its own.
@@ -30,6 +32,7 @@ public:
         : CLI::ParseError("LateUsageError", message, CLI::ExitCodes::ValidationError) {}
 };
 
+// The CLI11 application and the variables its options fill, turned into one CliRequest.
 struct Parser {
     CLI::App app{"Reads Zemrik measurement and cable table files, and talks to the instrument.",
                  "zemrik-cli"};
@@ -43,8 +46,7 @@ struct Parser {
 
     CLI::App* Command(CLI::App& parent, const std::string& name, const std::string& what, CommandId id) {
         CLI::App* command = parent.add_subcommand(name, what);
-        if (id != CommandId::Show && id != CommandId::CablesShow)
-            command->footer("Needs --port PATH|N, before or after the command.");
+        if (NeedsPort(id)) command->footer("Needs --port PATH|N, before or after the command.");
         commands.emplace_back(command, id);
         return command;
     }
@@ -99,6 +101,7 @@ struct Parser {
         recordsOption =
             put->add_option("--records", records, "record numbers of the file, from 0, separated by commas")
                 ->delimiter(',')
+                ->check(NonEmpty)  // an unset shell variable must not pass for record 0
                 ->allow_extra_args(false)
                 ->type_name("I,J,...");
         Command(app, "delete", "delete instrument records N..., one after another", CommandId::Delete)
@@ -122,7 +125,7 @@ struct Parser {
             std::find_if(commands.begin(), commands.end(), [](const auto& c) { return c.first->parsed(); });
         if (chosen == commands.end()) throw LateUsageError("a command is required");
         request.command = chosen->second;
-        const bool needsPort = request.command != CommandId::Show && request.command != CommandId::CablesShow;
+        const bool needsPort = NeedsPort(request.command);
         if (needsPort && port.empty()) throw LateUsageError("--port is required");
         if (!needsPort && !port.empty()) throw LateUsageError("--port is not an option of this command");
         if (needsPort) request.port = *ParsePortArgument(port, ComPortNames{});
