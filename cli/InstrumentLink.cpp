@@ -2,8 +2,11 @@
 
 #include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
+
+#include "link/SerialDevice.h"
 
 namespace zemrik::cli {
 
@@ -15,8 +18,9 @@ constexpr std::uint64_t GoneSkipMs = 3'600'000;
 // Ctrl-C, a closed terminal or a kill while the port is open must not leave it behind: the
 // exchange under way fails at once, the port closes (restoring the line settings and dropping
 // exclusive use, or the next user of the device finds it busy), and only then does the process
-// end by the same signal.
-volatile std::sig_atomic_t pendingSignal = 0;
+// end by the same signal. The handler may only touch a lock-free atomic.
+std::atomic<int> pendingSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // Ends the pump's wait at once when the signal lands on another thread or between its test of
@@ -73,6 +77,17 @@ InstrumentLink::~InstrumentLink() {
     port_.SetOpen(false);
     SetStopSignalHandler(SIG_DFL);
     if (const int sig = pendingSignal; sig != 0) ::raise(sig);
+}
+
+InstrumentCommands* PortAccess::Open(Report& report) {
+    link_ = std::make_unique<InstrumentLink>();
+    if (!link_->Open(port_)) {
+        report.Error(PortOpenErrorText);
+        report.Error(PortOpenReason(link_->OpenError(), port_.path));
+        link_.reset();
+        return nullptr;
+    }
+    return &link_->Device();
 }
 
 std::uint64_t InstrumentLink::Ticks() {

@@ -248,11 +248,10 @@ TEST(PtyServerTest, ReplacesOnlyALinkAnEmulatorLeftBehind) {
 }
 
 TEST(SimOptionsTest, CommandLine) {
-    std::string error;
-    auto some = ParseSimOptions({"--handshake-delay", "600", "--delay", "1500", "--pace-baud", "28800",
-                                 "--handshake-byte", "0xA4", "--status", "0x10", "--capacity", "7"},
-                                error);
-    ASSERT_TRUE(some) << error;
+    SimParse parsed = ParseSimOptions({"--handshake-delay", "600", "--delay", "1500", "--pace-baud", "28800",
+                                       "--handshake-byte", "0xA4", "--status", "0x10", "--capacity", "7"});
+    const std::optional<SimOptions>& some = parsed.options;
+    ASSERT_TRUE(some) << parsed.err;
     EXPECT_EQ(some->faults.handshakeDelayMs, 600u);
     EXPECT_EQ(some->faults.delayMs, 1500u);
     EXPECT_EQ(some->paceBaud, 28800u);
@@ -260,7 +259,7 @@ TEST(SimOptionsTest, CommandLine) {
     EXPECT_EQ(some->faults.status, 0x10);
     EXPECT_EQ(some->capacity, 7);
 
-    auto none = ParseSimOptions({}, error);
+    auto none = ParseSimOptions({}).options;
     ASSERT_TRUE(none);
     EXPECT_EQ(none->capacity, 200);
     EXPECT_EQ(none->faults.handshakeByte, 0xA5);
@@ -278,9 +277,10 @@ TEST(SimOptionsTest, CommandLine) {
     };
     for (const auto& args : bad) {
         SCOPED_TRACE(args[0]);
-        error.clear();
-        EXPECT_FALSE(ParseSimOptions(args, error));
-        EXPECT_FALSE(error.empty());
+        const SimParse result = ParseSimOptions(args);
+        EXPECT_FALSE(result.options);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.err.starts_with("zemrik-sim: ")) << result.err;
     }
 }
 
