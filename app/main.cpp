@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     try {
         ProgramWindows windows(parser.value(portOption));
         TZemrikForm& form = windows.Form();
+        CloseWindowsOnStopSignals();
         form.show();
         if (!parser.positionalArguments().isEmpty())
             form.OpenAtStart(parser.positionalArguments().constFirst());
