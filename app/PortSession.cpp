@@ -1,6 +1,5 @@
 #include "app/PortSession.h"
 
-#include <QCoreApplication>
 #include <functional>
 #include <type_traits>
 
