@@ -1,9 +1,15 @@
 #include "app/Application.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QSocketNotifier>
 #include <QTranslator>
+#include <cerrno>
 
 #include "app/Resources.h"
 
@@ -19,4 +25,34 @@ bool PrepareApplication(QTranslator& qtTranslation) {
     }
     QApplication::installTranslator(&qtTranslation);
     return true;
+}
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+extern "C" void ForwardStopSignal(int sig) {
+    const int saved = errno;
+    const char byte = static_cast<char>(sig);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+void CloseWindowsOnStopSignals() {
+    if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    // The handler only writes a byte; the event loop does the rest on the GUI thread.
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+        char bytes[16];
+        while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        QApplication::closeAllWindows();
+    });
+    struct sigaction action {};
+    action.sa_handler = ForwardStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
 }

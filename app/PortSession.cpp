@@ -1,6 +1,5 @@
 #include "app/PortSession.h"
 
-#include <QCoreApplication>
 #include <functional>
 
 #include "app/Settings.h"
@@ -85,7 +84,7 @@ void PortSession::Pump(std::uint32_t maxWaitMs) {
     // pending and return without sleeping.
     if (maxWaitMs == 0 || port_.GetInBuffUsed() > 0) {
         calls_.RunPending();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        pump_.ProcessPending();
         return;
     }
     pump_.Wait(maxWaitMs);

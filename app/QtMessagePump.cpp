@@ -4,16 +4,31 @@
 #include <QEventLoop>
 #include <QTimer>
 
-QtMessagePump::QtMessagePump() : dispatcher_(QAbstractEventDispatcher::instance()) {}
+namespace {
+
+constexpr qint64 PendingIntervalMs = 8;
+
+}  // namespace
+
+QtMessagePump::QtMessagePump() : dispatcher_(QAbstractEventDispatcher::instance()) {
+    bound_.setSingleShot(true);
+    bound_.setTimerType(Qt::PreciseTimer);
+    sinceEvents_.start();
+}
 
 void QtMessagePump::Wait(std::uint32_t maxWaitMs) {
     // The timer only bounds the sleep: its expiry is an event like any other, and the dispatcher
     // returns after the first round that handled something (or after a wake-up).
-    QTimer bound;
-    bound.setSingleShot(true);
-    bound.setTimerType(Qt::PreciseTimer);
-    bound.start(static_cast<int>(std::min<std::uint32_t>(maxWaitMs, 0x7fffffff)));
+    bound_.start(static_cast<int>(std::min<std::uint32_t>(maxWaitMs, 0x7fffffff)));
     dispatcher_->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    bound_.stop();
+    sinceEvents_.restart();
+}
+
+void QtMessagePump::ProcessPending() {
+    if (sinceEvents_.elapsed() < PendingIntervalMs) return;
+    dispatcher_->processEvents(QEventLoop::AllEvents);
+    sinceEvents_.restart();
 }
 
 void QtMessagePump::Notify() { dispatcher_->wakeUp(); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <cstdint>
 
 class QAbstractEventDispatcher;
@@ -16,9 +18,14 @@ public:
 
     // Processes events, blocking at most `maxWaitMs` for the first one.
     void Wait(std::uint32_t maxWaitMs);
+    // Processes what is pending without blocking, at most every few milliseconds: between bytes
+    // that are already there, the window needs no more to stay responsive.
+    void ProcessPending();
     // Ends a running Wait early, or the next one when none runs.
     void Notify();
 
 private:
     QAbstractEventDispatcher* dispatcher_;  // the GUI thread's
+    QTimer bound_;                          // ends a Wait that nothing else ends
+    QElapsedTimer sinceEvents_;             // since events were last processed
 };
