@@ -64,7 +64,7 @@ private:
     bool running_ = true;
 };
 
-MeasurementDocument::MeasurementDocument(Prompt& prompt) : prompt_(prompt) {}
+MeasurementDocument::MeasurementDocument(Prompt& prompt) : prompt_(&prompt) {}
 
 void MeasurementDocument::SetStartFolder(const std::string& folder) {
     openFolder_ = folder;
@@ -112,14 +112,14 @@ CommandResult MeasurementDocument::Get() {
     if (instrument_ == nullptr || instrument_->ReadRootTable() != 0 ||
         instrument_->GetRootTable().count > MeasurementList::Capacity) {
         exchange.End();
-        prompt_.Error(RootTableErrorText, "Ошибка");
+        prompt_->Error(RootTableErrorText, "Ошибка");
         return {};
     }
     const RootTable& root = instrument_->GetRootTable();
     const int total = root.count;
     if (total == 0) {
         exchange.End();
-        prompt_.Message(NoFilesText, "Информация", PromptIcon::Information, PromptButtons::Ok);
+        prompt_->Message(NoFilesText, "Информация", PromptIcon::Information, PromptButtons::Ok);
         return {};
     }
 
@@ -132,7 +132,7 @@ CommandResult MeasurementDocument::Get() {
             // later deletions still reach the right records.
             const std::string name = AnsiToUtf8(NameText(root.entries[n].data()));
             exchange.End();
-            prompt_.Error("Ошибка чтения файла " + name + "!", "Ошибка");
+            prompt_->Error("Ошибка чтения файла " + name + "!", "Ошибка");
             break;
         }
         list_.count = static_cast<std::uint8_t>(i + 1);
@@ -147,7 +147,7 @@ CommandResult MeasurementDocument::Get() {
 
 void MeasurementDocument::Put(const std::vector<int>& selected) {
     if (Busy()) return;
-    if (prompt_.Message(PutQuestionText, "Запись", PromptIcon::Question, PromptButtons::YesNo) !=
+    if (prompt_->Message(PutQuestionText, "Запись", PromptIcon::Question, PromptButtons::YesNo) !=
         PromptAnswer::Yes)
         return;
     const std::vector<bool> chosen = Selection(selected);
@@ -162,12 +162,12 @@ void MeasurementDocument::Put(const std::vector<int>& selected) {
             instrument_ == nullptr ? WriteError : instrument_->WriteRecord(name, Record(i));
         if (result == WriteError) {
             exchange.End();
-            prompt_.Error("Ошибка записи файла " + AnsiToUtf8(name) + " !", "Запись");
+            prompt_->Error("Ошибка записи файла " + AnsiToUtf8(name) + " !", "Запись");
             return;
         }
         if (result == NoRoom) {
             exchange.End();
-            prompt_.Error(NoRoomText, "Запись");
+            prompt_->Error(NoRoomText, "Запись");
             return;
         }
     }
@@ -196,7 +196,7 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
             if (result != 0) {
                 const std::string name = NameColumn(Record(i));
                 exchange->End();
-                prompt_.Error("Ошибка удаления файла " + AnsiToUtf8(name) + " !", "Удаление");
+                prompt_->Error("Ошибка удаления файла " + AnsiToUtf8(name) + " !", "Удаление");
                 break;
             }
         }
@@ -211,7 +211,7 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
 bool MeasurementDocument::Rename(int line) {
     if (Busy() || line < 0 || line >= list_.count) return false;
     MeasurementRecord& record = list_.slots[static_cast<std::size_t>(line)];
-    const std::optional<std::string> name = prompt_.AskName(AnsiToUtf8(TrimName(record.data() + rec::Name)));
+    const std::optional<std::string> name = prompt_->AskName(AnsiToUtf8(TrimName(record.data() + rec::Name)));
     // The name dialog never ends with an empty name; an empty answer is taken as no answer.
     if (!name || name->empty()) return false;
     RenameRecord(record, Utf8ToAnsi(*name));
@@ -221,7 +221,7 @@ bool MeasurementDocument::Rename(int line) {
 
 CommandResult MeasurementDocument::Open() {
     if (Busy()) return {};
-    const std::optional<std::string> path = prompt_.ChooseFile(DialogRequest(FileDialogRequest::Kind::Open));
+    const std::optional<std::string> path = prompt_->ChooseFile(DialogRequest(FileDialogRequest::Kind::Open));
     if (!path) return {};
     return OpenFile(*path);
 }
@@ -230,7 +230,7 @@ CommandResult MeasurementDocument::OpenFile(const std::string& path) {
     if (Busy()) return {};
     saveFolder_ = FolderOf(path);
     if (!ReadMeasurementFile(path, list_, header_)) {
-        prompt_.Error(ReadErrorText(path), "Ошибка чтения");
+        prompt_->Error(ReadErrorText(path), "Ошибка чтения");
         return {};
     }
     modified_ = false;
@@ -251,7 +251,7 @@ bool MeasurementDocument::Save() {
 
 bool MeasurementDocument::SaveAs() {
     if (Busy()) return false;
-    const std::optional<std::string> path = prompt_.ChooseFile(DialogRequest(FileDialogRequest::Kind::Save));
+    const std::optional<std::string> path = prompt_->ChooseFile(DialogRequest(FileDialogRequest::Kind::Save));
     if (!path) return false;
     fileName_ = *path;
     if (!SaveMeasurements(fileName_)) return false;
@@ -262,8 +262,8 @@ bool MeasurementDocument::SaveAs() {
 bool MeasurementDocument::CloseQuery() {
     if (Busy()) return false;
     if (!modified_) return true;
-    switch (prompt_.Message(UnsavedQuestionText, "Сообщение", PromptIcon::Information,
-                            PromptButtons::YesNoCancel)) {
+    switch (prompt_->Message(UnsavedQuestionText, "Сообщение", PromptIcon::Information,
+                             PromptButtons::YesNoCancel)) {
         case PromptAnswer::Yes:
             // Only a list that reached its file may go; a cancelled dialog or a failed write
             // keeps the window, and the list, where they are.
@@ -277,7 +277,7 @@ bool MeasurementDocument::CloseQuery() {
 
 bool MeasurementDocument::SaveMeasurements(const std::string& path) {
     if (!WriteMeasurementFile(path, list_, header_)) {
-        prompt_.Error(WriteErrorText(path), "Ошибка записи");
+        prompt_->Error(WriteErrorText(path), "Ошибка записи");
         return false;
     }
     modified_ = false;

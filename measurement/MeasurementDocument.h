@@ -67,6 +67,8 @@ public:
 
     explicit MeasurementDocument(Prompt& prompt);
 
+    // Questions go to `prompt` from now on (a window swaps its own for a scripted one in tests).
+    void SetPrompt(Prompt& prompt) { prompt_ = &prompt; }
     // The instrument behind the open port, or nullptr while no port is open.
     void SetInstrument(InstrumentCommands* instrument) { instrument_ = instrument; }
     void SetObserver(ExchangeObserver* observer) { observer_ = observer; }
@@ -120,7 +122,7 @@ private:
     std::vector<bool> Selection(const std::vector<int>& selected) const;
     FileDialogRequest DialogRequest(FileDialogRequest::Kind kind) const;
 
-    Prompt& prompt_;
+    Prompt* prompt_;
     InstrumentCommands* instrument_ = nullptr;
     ExchangeObserver* observer_ = nullptr;
     bool exchange_ = false;
