@@ -104,8 +104,12 @@ void TZemrikForm::BuildActions() {
              "delete.png", QKeySequence(QStringLiteral("Ctrl+D")), &TZemrikForm::DelBtnClick);
     MeasMenuExit = make("MeasMenuExit", QStringLiteral("Выход"), QStringLiteral("Выйти из программы"),
                         nullptr, QKeySequence(QStringLiteral("Ctrl+X")), &TZemrikForm::MeasMenuExitClick);
-    CablesMenu = make("CablesMenu", QStringLiteral("Кабели"), QStringLiteral("Таблица кабелей"), "cables.png",
-                      {}, &TZemrikForm::CablesBtnClick);
+    CablesBtn = make("CablesBtn", QStringLiteral("Таблица кабелей"), QStringLiteral("Таблица кабелей"),
+                     "cables.png", {}, &TZemrikForm::CablesBtnClick);
+    // The menu bar would show an action's icon in place of its title, so the menu title is an
+    // action of its own, run and enabled with the tool button's.
+    CablesMenu =
+        make("CablesMenu", QStringLiteral("Кабели"), QString(), nullptr, {}, &TZemrikForm::CablesBtnClick);
     HelpMenuAbout =
         make("HelpMenuAbout", QStringLiteral("О программе..."), QStringLiteral("Информация о программе"),
              nullptr, {}, &TZemrikForm::HelpMenuAboutClick);
@@ -143,7 +147,7 @@ void TZemrikForm::BuildActions() {
     const std::pair<QAction*, const char*> buttons[] = {{MeasMenuOpen, "OpenBtn"}, {MeasMenuSave, "SaveBtn"},
                                                         {nullptr, nullptr},        {MeasMenuGet, "GetBtn"},
                                                         {MeasMenuPut, "PutBtn"},   {MeasMenuDel, "DelBtn"},
-                                                        {CablesMenu, "CablesBtn"}};
+                                                        {CablesBtn, "CablesBtn"}};
     for (const auto& [action, name] : buttons) {
         if (action == nullptr) {
             ToolBar1->addSeparator();
@@ -427,6 +431,7 @@ void TZemrikForm::UpdateCommands() {
     MeasMenuDel->setEnabled(s.del);
     MeasMenuExit->setEnabled(s.exit);
     CablesMenu->setEnabled(s.cables);
+    CablesBtn->setEnabled(s.cables);
     MenuCom1->setEnabled(s.comPort);
     MenuCom2->setEnabled(s.comPort);
     HelpMenuAbout->setEnabled(s.about);

@@ -75,7 +75,8 @@ public:
     QAction* MeasMenuPut;  // also PutBtn
     QAction* MeasMenuDel;  // also DelBtn
     QAction* MeasMenuExit;
-    QAction* CablesMenu;  // also CablesBtn
+    QAction* CablesBtn;
+    QAction* CablesMenu;
     QAction* MenuCom1;
     QAction* MenuCom2;
     QAction* HelpMenuAbout;
