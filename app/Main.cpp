@@ -22,6 +22,7 @@
 
 #include "app/About.h"
 #include "app/QtPrompt.h"
+#include "app/Resources.h"
 #include "app/Waitdlg.h"
 #include "measurement/MeasurementDisplay.h"
 
@@ -54,6 +55,7 @@ QLabel* Value(const char* name, const QString& caption, QWidget* parent) {
 
 TZemrikForm::TZemrikForm()
     : qtPrompt_(std::make_unique<QtPrompt>(this, nullptr)), prompt_(qtPrompt_.get()), document_(*prompt_) {
+    LoadZemrikResources();  // the tool bar's icons
     setObjectName(QStringLiteral("ZemrikForm"));
     setWindowTitle(QStringLiteral("Zemrik"));
     // A fixed window: minimise and close, no maximise.
