@@ -15,6 +15,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -67,6 +68,9 @@ TZemrikForm::TZemrikForm()
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ClearMeasurement();
     UpdateCommands();
+    // Centred on the desktop, as the program has always opened.
+    adjustSize();
+    if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
 }
 
 TZemrikForm::~TZemrikForm() {
@@ -290,6 +294,9 @@ void TZemrikForm::FormCreate() {
             break;
         case SettingsLoad::Loaded:
             document_.SetStartFolder(MeasurementStartFolder(settings_).toUtf8().toStdString());
+            // 0 is what a first run that never picked a port stores: no port to open, and no
+            // error box at every start about a port that does not exist.
+            if (settings_.comNumber < 1) break;
             // The check mark follows the port only for the two numbers the menu offers.
             if (OpenCom(settings_.comNumber) && (settings_.comNumber == 1 || settings_.comNumber == 2))
                 CheckComItem(settings_.comNumber);

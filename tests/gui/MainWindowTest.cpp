@@ -159,6 +159,21 @@ TEST_F(MainWindow, ComSwitchThatFailsLeavesThePortClosedAndTheMarkInPlace) {
     EXPECT_TRUE(form_.MenuCom1->isChecked());
 }
 
+TEST_F(MainWindow, StartAfterARunThatPickedNoPortSaysNothing) {
+    QSettings(QStringLiteral("Zemrik"), QStringLiteral("Zemrik")).setValue(QStringLiteral("ComNumber"), 0);
+    bool boxShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            boxShown = true;
+            modal->close();
+        }
+    });
+    form_.FormCreate();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(boxShown);
+    EXPECT_EQ(form_.Settings().comNumber, 0);
+}
+
 TEST_F(MainWindow, CommandStatesRenameAndDeleteKey) {
     EXPECT_TRUE(form_.MeasMenuOpen->isEnabled());
     for (QAction* a : {form_.MeasMenuSave, form_.MeasMenuSaveAs, form_.MeasMenuPut, form_.MeasMenuDel})
