@@ -1,19 +1,13 @@
 #pragma once
 
 #include <QString>
-#include <QTranslator>
 #include <memory>
 
-class QApplication;
 class TAboutDlg;
 class TEditForm;
 class TNewForm;
 class TWaitForm;
 class TZemrikForm;
-
-// The application's names, icon and Qt's Russian texts (so standard buttons read "Да", "Нет",
-// "Отмена" whatever the user's locale). `qtTranslation` must outlive the application's use of it.
-void PrepareApplication(QTranslator& qtTranslation);
 
 // The program's windows, created in their order: the main window (which reads the settings and
 // opens the port), then the cable parameters dialog, the about box, the name dialog and the wait

@@ -5,6 +5,7 @@
 #include <QTranslator>
 #include <exception>
 
+#include "app/Application.h"
 #include "app/Main.h"
 #include "app/Startup.h"
 

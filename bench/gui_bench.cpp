@@ -29,6 +29,7 @@
 #include <memory>
 #include <string>
 
+#include "app/Application.h"
 #include "app/Main.h"
 #include "app/Startup.h"
 #include "common/CodePage.h"
