@@ -514,6 +514,8 @@ std::vector<int> TZemrikForm::SelectedLines() const {
 
 void TZemrikForm::ExchangeStarted() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Disabling the list takes the keyboard focus from it; it comes back once the exchange ends.
+    listHadFocus_ = LB->hasFocus();
     UpdateCommands();
 }
 
@@ -540,4 +542,5 @@ void TZemrikForm::ExchangeEnded() {
     if (waitForm_ != nullptr) waitForm_->hide();
     QApplication::restoreOverrideCursor();
     UpdateCommands();
+    if (listHadFocus_) LB->setFocus();
 }

@@ -112,6 +112,7 @@ private:
     PortSession port_;
     AppSettings settings_;
     int checkedCom_ = 1;
+    bool listHadFocus_ = false;
     TNewForm* newForm_ = nullptr;
     TAboutDlg* aboutDlg_ = nullptr;
     TWaitForm* waitForm_ = nullptr;
