@@ -1,0 +1,310 @@
+#include "measurement/MeasurementDocument.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "common/CodePage.h"
+#include "common/NameField.h"
+
+namespace zemrik {
+namespace {
+
+constexpr std::string_view AppTitle = "Zemrik";
+constexpr std::string_view RootTableErrorText = "Ошибка при чтении RootTable.";
+constexpr std::string_view NoFilesText = "В памяти прибора нет файлов!";
+constexpr std::string_view NoRoomText = "Нет места для записи!";
+constexpr std::string_view PutQuestionText = "Записать в прибор?";
+constexpr std::string_view UnsavedQuestionText = "Файл не сохранен! Сохранить?";
+
+constexpr std::uint8_t WriteError = 1;
+constexpr std::uint8_t NoRoom = 2;
+
+// The name column of a record's line, 14 characters: the name up to a NUL, padded with spaces.
+// (Cutting the line itself would let the spaces and the kind of a NUL-shortened name in.)
+std::string NameColumn(const MeasurementRecord& r) {
+    const NameField field = PadName(NameText(r.data() + rec::Name));
+    return std::string(field.begin(), field.end());
+}
+
+// Everything up to and including the last '/'; empty for a bare file name.
+std::string FolderOf(const std::string& path) {
+    const auto cut = path.rfind('/');
+    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string TitleFor(const std::string& path) {
+    return std::string(AppTitle) + "   [" + FileNamePart(path) + "]";
+}
+
+}  // namespace
+
+// One exchange with the instrument: Busy() holds and the observer knows, until End() or the
+// end of the scope, whichever comes first. Messages about the exchange are shown after End().
+class MeasurementDocument::Exchange {
+public:
+    explicit Exchange(MeasurementDocument& doc) : doc_(doc) {
+        doc_.exchange_ = true;
+        if (doc_.observer_ != nullptr) doc_.observer_->ExchangeStarted();
+    }
+    ~Exchange() { End(); }
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+    void End() {
+        if (!running_) return;
+        running_ = false;
+        doc_.exchange_ = false;
+        if (doc_.observer_ != nullptr) doc_.observer_->ExchangeEnded();
+    }
+
+private:
+    MeasurementDocument& doc_;
+    bool running_ = true;
+};
+
+MeasurementDocument::MeasurementDocument(Prompt& prompt) : prompt_(&prompt) {}
+
+void MeasurementDocument::SetStartFolder(const std::string& folder) {
+    openFolder_ = folder;
+    saveFolder_ = folder;
+}
+
+bool MeasurementDocument::Busy() const {
+    return exchange_ || (instrument_ != nullptr && instrument_->Busy());
+}
+
+std::string MeasurementDocument::Line(int i) const { return AnsiToUtf8(ListLine(Record(i))); }
+
+std::vector<std::string> MeasurementDocument::Lines() const {
+    std::vector<std::string> lines;
+    lines.reserve(list_.count);
+    for (int i = 0; i < list_.count; ++i) lines.push_back(Line(i));
+    return lines;
+}
+
+CommandStates MeasurementDocument::Commands(bool portOpen) const {
+    CommandStates s;
+    // While an exchange runs nothing may start: a modal dialog opened from inside the exchange's
+    // message step would hold the exchange up past its deadlines, and a command on the list
+    // would change it under the exchange.
+    if (Busy()) return s;
+    const bool any = list_.count > 0;
+    s.open = true;
+    s.save = any && (modified_ || fromInstrument_);
+    s.get = portOpen;
+    s.put = any;
+    s.del = any;
+    s.rename = any;
+    s.cables = true;
+    s.comPort = true;
+    s.about = true;
+    s.exit = true;
+    return s;
+}
+
+CommandResult MeasurementDocument::Get() {
+    if (Busy()) return {};
+    Exchange exchange(*this);
+    // The protocol refuses a directory of more than 200 entries as a failed read; a count the
+    // list cannot hold is refused here the same way, whoever delivered it.
+    if (instrument_ == nullptr || instrument_->ReadRootTable() != 0 ||
+        instrument_->GetRootTable().count > MeasurementList::Capacity) {
+        exchange.End();
+        prompt_->Error(RootTableErrorText, "Ошибка");
+        return {};
+    }
+    const RootTable& root = instrument_->GetRootTable();
+    const int total = root.count;
+    if (total == 0) {
+        exchange.End();
+        prompt_->Message(NoFilesText, "Информация", PromptIcon::Information, PromptButtons::Ok);
+        return {};
+    }
+
+    list_.count = 0;
+    if (observer_ != nullptr) observer_->ReadingStarted(total);
+    for (int i = 0; i < total; ++i) {
+        const auto n = static_cast<std::uint8_t>(i);
+        if (instrument_->ReadRecord(n, &list_.slots[n]) != 0) {
+            // The Get ends here: slot i stays the instrument's record i for every line kept, so
+            // later deletions still reach the right records.
+            const std::string name = AnsiToUtf8(NameText(root.entries[n].data()));
+            exchange.End();
+            prompt_->Error("Ошибка чтения файла " + name + "!", "Ошибка");
+            break;
+        }
+        list_.count = static_cast<std::uint8_t>(i + 1);
+        if (observer_ != nullptr) observer_->RecordRead(i, total);
+    }
+    modified_ = true;
+    fromInstrument_ = true;
+    title_ = AppTitle;
+    exchange.End();
+    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Clear};
+}
+
+void MeasurementDocument::Put(const std::vector<int>& selected) {
+    if (Busy()) return;
+    if (prompt_->Message(PutQuestionText, "Запись", PromptIcon::Question, PromptButtons::YesNo) !=
+        PromptAnswer::Yes)
+        return;
+    const std::vector<bool> chosen = Selection(selected);
+    if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) return;
+
+    Exchange exchange(*this);
+    for (int i = 0; i < list_.count; ++i) {
+        if (!chosen[static_cast<std::size_t>(i)]) continue;
+        const std::string name = NameColumn(Record(i));
+        // Without a port the handshake cannot succeed: the same failure as an unanswered write.
+        const std::uint8_t result =
+            instrument_ == nullptr ? WriteError : instrument_->WriteRecord(name, Record(i));
+        if (result == WriteError) {
+            exchange.End();
+            prompt_->Error("Ошибка записи файла " + AnsiToUtf8(name) + " !", "Запись");
+            return;
+        }
+        if (result == NoRoom) {
+            exchange.End();
+            prompt_->Error(NoRoomText, "Запись");
+            return;
+        }
+    }
+}
+
+CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
+    if (Busy()) return {};
+    std::vector<bool> chosen = Selection(selected);
+    const bool anyChosen = std::find(chosen.begin(), chosen.end(), true) != chosen.end();
+    std::optional<Exchange> exchange;
+    if (fromInstrument_ && anyChosen) exchange.emplace(*this);
+
+    int i = 0;
+    while (i < list_.count) {
+        if (!chosen[static_cast<std::size_t>(i)]) {
+            ++i;
+            continue;
+        }
+        if (fromInstrument_) {
+            // The number is the record's place now, after the removals before it in this pass.
+            // A deletion that did not happen ends the pass: every later number would name the
+            // wrong record, and the instrument still holds this one, so its line stays.
+            const std::uint8_t result = instrument_ == nullptr
+                                            ? std::uint8_t{2}
+                                            : instrument_->DeleteRecord(static_cast<std::uint8_t>(i));
+            if (result != 0) {
+                const std::string name = NameColumn(Record(i));
+                exchange->End();
+                prompt_->Error("Ошибка удаления файла " + AnsiToUtf8(name) + " !", "Удаление");
+                break;
+            }
+        }
+        list_.Remove(i);
+        chosen.erase(chosen.begin() + i);
+    }
+    if (exchange) exchange->End();
+    modified_ = true;
+    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Clear};
+}
+
+bool MeasurementDocument::Rename(int line) {
+    if (Busy() || line < 0 || line >= list_.count) return false;
+    MeasurementRecord& record = list_.slots[static_cast<std::size_t>(line)];
+    const std::optional<std::string> name = prompt_->AskName(AnsiToUtf8(TrimName(record.data() + rec::Name)));
+    // The name dialog never ends with an empty name; an empty answer is taken as no answer.
+    if (!name || name->empty()) return false;
+    RenameRecord(record, Utf8ToAnsi(*name));
+    modified_ = true;
+    return true;
+}
+
+CommandResult MeasurementDocument::Open() {
+    if (Busy()) return {};
+    const std::optional<std::string> path = prompt_->ChooseFile(DialogRequest(FileDialogRequest::Kind::Open));
+    if (!path) return {};
+    return OpenFile(*path);
+}
+
+CommandResult MeasurementDocument::OpenFile(const std::string& path) {
+    if (Busy()) return {};
+    saveFolder_ = FolderOf(path);
+    if (!ReadMeasurementFile(path, list_, header_)) {
+        prompt_->Error(ReadErrorText(path), "Ошибка чтения");
+        return {};
+    }
+    modified_ = false;
+    fromInstrument_ = false;
+    fileName_ = path;
+    title_ = TitleFor(path);
+    // A file without records leaves the panel showing what it showed.
+    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Leave};
+}
+
+bool MeasurementDocument::Save() {
+    if (Busy()) return false;
+    // A list with no file yet (read from the instrument, or changed before anything was opened)
+    // needs a name first.
+    if (fromInstrument_ || fileName_.empty()) return SaveAs();
+    return SaveMeasurements(fileName_);
+}
+
+bool MeasurementDocument::SaveAs() {
+    if (Busy()) return false;
+    const std::optional<std::string> path = prompt_->ChooseFile(DialogRequest(FileDialogRequest::Kind::Save));
+    if (!path) return false;
+    fileName_ = *path;
+    if (!SaveMeasurements(fileName_)) return false;
+    fromInstrument_ = false;
+    return true;
+}
+
+bool MeasurementDocument::CloseQuery() {
+    if (Busy()) return false;
+    if (!modified_) return true;
+    switch (prompt_->Message(UnsavedQuestionText, "Сообщение", PromptIcon::Information,
+                             PromptButtons::YesNoCancel)) {
+        case PromptAnswer::Yes:
+            // Only a list that reached its file may go; a cancelled dialog or a failed write
+            // keeps the window, and the list, where they are.
+            return Save();
+        case PromptAnswer::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool MeasurementDocument::SaveMeasurements(const std::string& path) {
+    if (!WriteMeasurementFile(path, list_, header_)) {
+        prompt_->Error(WriteErrorText(path), "Ошибка записи");
+        return false;
+    }
+    modified_ = false;
+    title_ = TitleFor(path);
+    return true;
+}
+
+std::vector<bool> MeasurementDocument::Selection(const std::vector<int>& selected) const {
+    std::vector<bool> chosen(list_.count, false);
+    for (int i : selected)
+        if (i >= 0 && i < list_.count) chosen[static_cast<std::size_t>(i)] = true;
+    return chosen;
+}
+
+FileDialogRequest MeasurementDocument::DialogRequest(FileDialogRequest::Kind kind) const {
+    FileDialogRequest request;
+    request.kind = kind;
+    request.filter = FileFilter;
+    request.defaultSuffix = FileSuffix;
+    const bool save = kind == FileDialogRequest::Kind::Save;
+    request.startFolder = save ? saveFolder_ : openFolder_;
+    request.confirmOverwrite = save;
+    // A folder that is not there (no "Meas" beside the program yet) leaves the dialog its own.
+    std::error_code ec;
+    if (!request.startFolder.empty() && !std::filesystem::is_directory(request.startFolder, ec))
+        request.startFolder.clear();
+    return request;
+}
+
+}  // namespace zemrik

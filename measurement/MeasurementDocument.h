@@ -1,0 +1,140 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Prompt.h"
+#include "link/InstrumentCommands.h"
+#include "measurement/MeasurementFile.h"
+#include "measurement/MeasurementRecord.h"
+
+// The main window's commands and state without the window: the measurement list, the current
+// file and its header, the two list flags, the title, and the commands that read, write, delete
+// and rename records and open and save files. Questions and failures go through a Prompt; the
+// instrument through InstrumentCommands. The Qt window binds widgets to it; the command-line
+// tool drives the same class, so both say the same things.
+//
+// Texts handed out are UTF-8; the records keep their names in code page 1251.
+namespace zemrik {
+
+// What the window does with the detail panel once a command has run.
+enum class PanelAction {
+    Leave,      // the panel keeps what it shows
+    ShowFirst,  // select line 0 and show record 0
+    Clear,      // the list is empty: clear the panel
+};
+
+struct CommandResult {
+    bool linesChanged = false;  // the list lines are no longer what they were: rebuild them all
+    PanelAction panel = PanelAction::Leave;
+};
+
+// Told when an exchange with the instrument runs, so the window can show the hourglass, the wait
+// box and its progress, and keep every command disabled meanwhile. Calls come on the thread that
+// runs the command, from inside it.
+class ExchangeObserver {
+public:
+    virtual ~ExchangeObserver() = default;
+    // An exchange begins: Busy() is true from here until ExchangeEnded.
+    virtual void ExchangeStarted() {}
+    // Get: the list has been emptied and `total` records are about to be read.
+    virtual void ReadingStarted(int /*total*/) {}
+    // Get: record i has been read and is the list's last line (Line(i)).
+    virtual void RecordRead(int /*i*/, int /*total*/) {}
+    // The exchange is over, successfully or not; any message about it comes after this.
+    virtual void ExchangeEnded() {}
+};
+
+// Which commands can run now, as the window's actions show it.
+struct CommandStates {
+    bool open = false;
+    bool save = false;  // Save and Save As
+    bool get = false;
+    bool put = false;
+    bool del = false;
+    bool rename = false;
+    bool cables = false;
+    bool comPort = false;
+    bool about = false;
+    bool exit = false;
+};
+
+class MeasurementDocument {
+public:
+    inline static constexpr std::string_view FileFilter = "Measure Results(*.zmk)";
+    inline static constexpr std::string_view FileSuffix = "zmk";
+
+    explicit MeasurementDocument(Prompt& prompt);
+
+    // Questions go to `prompt` from now on (a window swaps its own for a scripted one in tests).
+    void SetPrompt(Prompt& prompt) { prompt_ = &prompt; }
+    // The instrument behind the open port, or nullptr while no port is open.
+    void SetInstrument(InstrumentCommands* instrument) { instrument_ = instrument; }
+    void SetObserver(ExchangeObserver* observer) { observer_ = observer; }
+    // The starting folder of both file dialogs (the settings' measurement folder).
+    void SetStartFolder(const std::string& folder);
+
+    // True while an exchange runs (ours, or one the instrument is in the middle of). Every
+    // command is refused meanwhile and the close query says no.
+    bool Busy() const;
+
+    int Count() const { return list_.count; }
+    const MeasurementRecord& Record(int i) const { return list_.slots.at(static_cast<std::size_t>(i)); }
+    // The list line of record i: its name as stored, 8 spaces, the kind's list text.
+    std::string Line(int i) const;
+    std::vector<std::string> Lines() const;
+
+    const MeasurementList& List() const { return list_; }
+    const FileHeader& Header() const { return header_; }
+    const std::string& FileName() const { return fileName_; }
+    bool Modified() const { return modified_; }
+    bool FromInstrument() const { return fromInstrument_; }
+    const std::string& Title() const { return title_; }
+    const std::string& OpenFolder() const { return openFolder_; }
+    const std::string& SaveFolder() const { return saveFolder_; }
+
+    CommandStates Commands(bool portOpen) const;
+
+    // Reads every record of the instrument into the list. Stops at the first record that fails,
+    // keeping the records read before it.
+    CommandResult Get();
+    // Writes the selected lines (indices, any order) into the instrument, after asking.
+    void Put(const std::vector<int>& selected);
+    // Removes the selected lines; while the list came from the instrument, also its records there.
+    CommandResult Delete(const std::vector<int>& selected);
+    // Asks for a new name of record `line`; true when it changed (its line is then new).
+    bool Rename(int line);
+    // The open dialog, then the file.
+    CommandResult Open();
+    // Opens `path` as if it had been chosen in the open dialog.
+    CommandResult OpenFile(const std::string& path);
+    // True when the list was written.
+    bool Save();
+    bool SaveAs();
+    // The question about unsaved changes; true when the window may close.
+    bool CloseQuery();
+
+private:
+    class Exchange;
+
+    bool SaveMeasurements(const std::string& path);
+    std::vector<bool> Selection(const std::vector<int>& selected) const;
+    FileDialogRequest DialogRequest(FileDialogRequest::Kind kind) const;
+
+    Prompt* prompt_;
+    InstrumentCommands* instrument_ = nullptr;
+    ExchangeObserver* observer_ = nullptr;
+    bool exchange_ = false;
+
+    MeasurementList list_;
+    FileHeader header_{};
+    std::string fileName_;
+    bool modified_ = false;
+    bool fromInstrument_ = false;
+    std::string title_ = "Zemrik";
+    std::string openFolder_;
+    std::string saveFolder_;
+};
+
+}  // namespace zemrik

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/Editdlg.h"
+#include "app/Main.h"
+#include "app/Waitdlg.h"
+#include "gui/GuiTestSupport.h"
+#include "measurement/MeasurementDisplay.h"
+#include "measurement/MeasurementFile.h"
+#include "support/PtySim.h"
+#include "support/RecordBuilders.h"
+#include "support/ScriptedPrompt.h"
+
+namespace {
+
+using zemrik::MeasurementRecord;
+
+MeasurementRecord Rec(int i) {
+    return zemrik::test::RecordBuilder("ЛИНИЯ " + std::to_string(i))
+        .Filler(7 + i)
+        .Kind(i)
+        .Sections(1)
+        .Section(0, "ТПП", 0, 45.0f, 278.0f, 1234.5f, 40)
+        .Temp(43);
+}
+
+QString Line(int i) { return QString::fromUtf8(zemrik::AnsiToUtf8(zemrik::ListLine(Rec(i)))); }
+
+// The main window on the emulator, which holds three records, as COM 1 of the settings; COM 2
+// names a device that is not there. Questions are answered by script.
+class MainWindow : public testing::Test {
+protected:
+    void SetUp() override {
+        zemrik::MeasurementList list;
+        for (int i = 0; i < 3; ++i) list.slots[i] = Rec(i);
+        list.count = 3;
+        zemrik::FileHeader header{};
+        file_ = dir_.filePath(QStringLiteral("three.zmk"));
+        ASSERT_TRUE(zemrik::WriteMeasurementFile(file_.toStdString(), list, header));
+        // Each reply waits a little, so the events of a Get run while it is under way.
+        ASSERT_TRUE(
+            sim_.Start(ZEMRIK_SIM_PATH, {"--no-stdin", "--delay", "30", "--records", file_.toStdString()}))
+            << sim_.Error();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+        QSettings store(QStringLiteral("Zemrik"), QStringLiteral("Zemrik"));
+        store.setValue(QStringLiteral("AppPath"), dir_.path());
+        store.setValue(QStringLiteral("ComNumber"), 1);
+        store.setValue(QStringLiteral("Ports/COM1"), QString::fromStdString(sim_.SlavePath()));
+        store.setValue(QStringLiteral("Ports/COM2"), dir_.filePath(QStringLiteral("no-such-tty")));
+        store.sync();
+
+        editForm_ = new TEditForm(&form_);
+        waitForm_ = new TWaitForm(&form_);
+        form_.FormCreate();
+        form_.AttachDialogs(nullptr, nullptr, editForm_, waitForm_);
+        form_.SetPrompt(&prompt_);
+        form_.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+    }
+    QWidget* Button(const char* name) { return form_.ToolBar1->findChild<QWidget*>(QLatin1String(name)); }
+
+    QTemporaryDir dir_;
+    QString file_;
+    zemrik::test::SimProcess sim_;
+    zemrik::test::ScriptedPrompt prompt_;
+    TZemrikForm form_;
+    TEditForm* editForm_ = nullptr;
+    TWaitForm* waitForm_ = nullptr;
+};
+
+TEST_F(MainWindow, GetFillsListPanelAndTitleAndNothingRunsUnderIt) {
+    ASSERT_TRUE(form_.OpenAtStart(file_));
+    EXPECT_EQ(form_.windowTitle(), QStringLiteral("Zemrik   [three.zmk]"));
+    ASSERT_TRUE(form_.MeasMenuGet->isEnabled());
+
+    int probes = 0;
+    // Runs from the event loop that the exchange keeps turning while it waits for the emulator.
+    QTimer::singleShot(0, [&] {
+        ASSERT_TRUE(form_.Document().Busy());
+        ++probes;
+        for (QAction* a : {form_.MeasMenuOpen, form_.MeasMenuSave, form_.MeasMenuGet, form_.MeasMenuPut,
+                           form_.MeasMenuDel, form_.CablesMenu, form_.MenuCom1, form_.HelpMenuAbout})
+            EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+        EXPECT_FALSE(form_.LB->isEnabled());
+        QTest::mouseClick(Button("DelBtn"), Qt::LeftButton);
+        QTest::keyClick(&form_, Qt::Key_G, Qt::ControlModifier);
+        form_.GetBtnClick();
+        EXPECT_FALSE(form_.close());
+    });
+    QTest::mouseClick(Button("GetBtn"), Qt::LeftButton);
+
+    EXPECT_EQ(probes, 1);
+    EXPECT_TRUE(prompt_.messages.empty());
+    EXPECT_TRUE(form_.isVisible());
+    EXPECT_FALSE(waitForm_->isVisible());
+    EXPECT_EQ(waitForm_->ProgressBar()->value(), 3);
+    EXPECT_EQ(waitForm_->ProgressBar()->maximum(), 3);
+    ASSERT_EQ(form_.LB->count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(form_.LB->item(i)->text(), Line(i));
+    EXPECT_EQ(form_.LB->currentRow(), 0);
+    EXPECT_EQ(form_.windowTitle(), QStringLiteral("Zemrik"));
+    EXPECT_TRUE(form_.Document().FromInstrument() && form_.Document().Modified());
+    EXPECT_TRUE(form_.MeasMenuSave->isEnabled() && form_.MeasMenuSaveAs->isEnabled());
+    EXPECT_TRUE(form_.LB->isEnabled() && form_.MeasMenuGet->isEnabled());
+
+    // The panel shows record 0, then the record the keyboard moves to, then a picked section.
+    const std::string sep = QLocale().decimalPoint().toStdString();
+    EXPECT_EQ(form_.TypeLbl->text(), QStringLiteral("Rs"));
+    EXPECT_EQ(form_.TLbl->text(), QStringLiteral("23°С"));
+    QTest::keyClick(form_.LB, Qt::Key_Down);
+    const zemrik::MeasurementTexts second = zemrik::ShowMeasurement(Rec(1), sep);
+    EXPECT_EQ(form_.dRLbl->text().toStdString(), second.dRLbl);
+    EXPECT_EQ(form_.LLbl->text().toStdString(), second.section.LLbl);
+    ASSERT_EQ(form_.ItemsCB->count(), 1);
+    EXPECT_EQ(form_.ItemsCB->itemText(0).toStdString(), second.items[0]);
+    form_.ItemsCBChange(0);
+    EXPECT_EQ(form_.LLbl->text().toStdString(), zemrik::SectionItemTexts(Rec(1), 0, sep).LLbl);
+}
+
+TEST_F(MainWindow, ComSwitchThatFailsLeavesThePortClosedAndTheMarkInPlace) {
+    ASSERT_TRUE(form_.Port().IsOpen());
+    EXPECT_TRUE(form_.MenuCom1->isChecked());
+    QString text, caption, reason;
+    WhenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        caption = box->windowTitle();
+        reason = box->informativeText();
+        box->button(QMessageBox::Ok)->click();
+    });
+    form_.MenuCom2->trigger();
+    EXPECT_EQ(text, QStringLiteral("Ошибка открытия COM порта!"));
+    EXPECT_EQ(caption, QStringLiteral("Ошибка"));
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_FALSE(form_.Port().IsOpen());
+    EXPECT_FALSE(form_.MeasMenuGet->isEnabled());
+    EXPECT_TRUE(form_.MenuCom1->isChecked());
+    EXPECT_FALSE(form_.MenuCom2->isChecked());
+    EXPECT_EQ(form_.Settings().comNumber, 1);
+
+    form_.MenuCom1->trigger();
+    EXPECT_TRUE(form_.Port().IsOpen());
+    EXPECT_TRUE(form_.MeasMenuGet->isEnabled());
+    EXPECT_TRUE(form_.MenuCom1->isChecked());
+}
+
+TEST_F(MainWindow, StartAfterARunThatPickedNoPortSaysNothing) {
+    QSettings(QStringLiteral("Zemrik"), QStringLiteral("Zemrik")).setValue(QStringLiteral("ComNumber"), 0);
+    bool boxShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            boxShown = true;
+            modal->close();
+        }
+    });
+    form_.FormCreate();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(boxShown);
+    EXPECT_EQ(form_.Settings().comNumber, 0);
+}
+
+TEST_F(MainWindow, CommandStatesRenameAndDeleteKey) {
+    EXPECT_TRUE(form_.MeasMenuOpen->isEnabled());
+    for (QAction* a : {form_.MeasMenuSave, form_.MeasMenuSaveAs, form_.MeasMenuPut, form_.MeasMenuDel})
+        EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+    EXPECT_EQ(Button("GetBtn")->accessibleName(), QStringLiteral("Считать из прибора"));
+    ASSERT_TRUE(form_.OpenAtStart(file_));
+    EXPECT_TRUE(form_.MeasMenuPut->isEnabled() && form_.MeasMenuDel->isEnabled());
+    EXPECT_FALSE(form_.MeasMenuSave->isEnabled());
+
+    // Double click: the scripted name; then the real name dialog through the window's own prompt.
+    prompt_.names.push_back("AB");
+    const QPoint second = form_.LB->visualItemRect(form_.LB->item(1)).center();
+    // (A double click is a press and release followed by the double-click press.)
+    QTest::mouseClick(form_.LB->viewport(), Qt::LeftButton, {}, second);
+    QTest::mouseDClick(form_.LB->viewport(), Qt::LeftButton, {}, second);
+    ASSERT_EQ(prompt_.nameRequests, std::vector<std::string>{"ЛИНИЯ 1"});
+    EXPECT_EQ(form_.LB->item(1)->text(), QStringLiteral("AB") + QString(20, QLatin1Char(' ')) + "dR");
+    EXPECT_TRUE(form_.MeasMenuSave->isEnabled());
+
+    form_.SetPrompt(nullptr);
+    WhenModal([&](QWidget* modal) {
+        ASSERT_EQ(modal, editForm_);
+        EXPECT_EQ(editForm_->NameEdit()->text(), QStringLiteral("AB"));
+        editForm_->NameEdit()->clear();
+        TypeText(editForm_->NameEdit(), QStringLiteral("жук"));
+        editForm_->OkBtn()->click();
+    });
+    QTest::keyClick(form_.LB, Qt::Key_F2);
+    EXPECT_EQ(form_.LB->item(1)->text().left(3), QStringLiteral("ЖУК"));
+
+    // The Delete key removes the selected line; the panel moves to line 0.
+    form_.SetPrompt(&prompt_);
+    form_.LB->setCurrentRow(2, QItemSelectionModel::ClearAndSelect);
+    QTest::keyClick(form_.LB, Qt::Key_Delete);
+    ASSERT_EQ(form_.LB->count(), 2);
+    EXPECT_EQ(form_.LB->item(0)->text(), Line(0));
+    EXPECT_EQ(form_.LB->currentRow(), 0);
+    EXPECT_EQ(form_.TypeLbl->text(), QStringLiteral("Rs"));
+}
+
+}  // namespace
