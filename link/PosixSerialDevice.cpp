@@ -311,21 +311,28 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
         int lines = 0;
         LineCounters counters;
         bool haveLines = false;
-        if (haveCounters_ && ReadCounters(fd_, counters)) {
-            occurred |= EventsFromCounters(lastCounters_, counters);
-            lastCounters_ = counters;
-        } else if (!haveCounters_ && haveLines_ && (haveLines = ReadModemLines(lines))) {
-            if (linesKnown_) {
+        if (haveCounters_) {
+            if (ReadCounters(fd_, counters)) {
+                occurred |= EventsFromCounters(lastCounters_, counters);
+                lastCounters_ = counters;
+            } else {
+                MarkGoneIf(errno);
+            }
+        } else if (haveLines_) {
+            haveLines = ReadModemLines(lines);
+            if (!haveLines) {
+                MarkGoneIf(errno);
+            } else if (linesKnown_) {
                 int changed = lines ^ lastLines_;
                 if (changed & TIOCM_CTS) occurred |= EV_CTS;
                 if (changed & TIOCM_DSR) occurred |= EV_DSR;
                 if (changed & TIOCM_CD) occurred |= EV_RLSD;
                 if (changed & TIOCM_RI) occurred |= EV_RING;
             }
-            lastLines_ = lines;
-            linesKnown_ = true;
-        } else {
-            MarkGoneIf(errno);
+            if (haveLines) {
+                lastLines_ = lines;
+                linesKnown_ = true;
+            }
         }
 
         if (txPending_ && TransmitterEmpty()) {
