@@ -177,6 +177,8 @@ TEST_F(CliInstrumentTest, EveryCommandCarriesTheBytesWhole) {
     expected.push_back(SampleRecords(4)[0]);  // in file order, whatever the order asked
     expected.push_back(SampleRecords(4)[3]);
     EXPECT_TRUE(StopAndReadRecords() == RecordBytes(expected));
+    EXPECT_EQ(ReadWholeFile(savedZmk_).substr(1, 31), std::string(31, '\x5A'))
+        << "the emulator keeps its header";
     EXPECT_TRUE(ReadWholeFile(savedCbl_) == full);
 }
 
