@@ -142,6 +142,8 @@ TEST_F(CommandsTest, PutWritesTheChosenRecordsInFileOrderUnderTheirNames) {
     access_.opened = 0;
     EXPECT_EQ(Run({"put", zmk_, "--records", "4"}), 2);
     EXPECT_NE(report_.err.find("--records: the file holds records 0 to 3"), std::string::npos);
+    EXPECT_EQ(Run({"put", WriteZmk({}), "--records", "0"}), 2);
+    EXPECT_NE(report_.err.find("--records: the file holds no records"), std::string::npos);
     EXPECT_EQ(Run({"put", folder_.File("none.zmk")}), 1);
     EXPECT_EQ(report_.err, "Не могу открыть файл none.zmk !\n");
     EXPECT_EQ(access_.opened, 0);
