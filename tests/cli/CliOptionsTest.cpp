@@ -24,7 +24,7 @@ TEST(CliOptionsTest, EveryCommandAndItsOptionsParse) {
         {{"cables", "show", "--decimal-separator=<>", "a.cbl"}, CommandId::CablesShow, "a.cbl", "<>"},
         {{"--port", "/dev/ttyUSB0", "get", "-o", "out.zmk"}, CommandId::Get, "", "out.zmk"},
         {{"cables", "get", "--output", "out.cbl", "--port", "2"}, CommandId::CablesGet, "", "out.cbl"},
-        {{"list", "--port", "COM3", "--json"}, CommandId::List, "", "/dev/ttyS2"},
+        {{"--port", "/dev/x", "list", "--port", "COM3", "--json"}, CommandId::List, "", "/dev/ttyS2"},
         {{"--port", "./sim.tty", "put", "a.zmk", "--records", "3,0,,3"},
          CommandId::Put,
          "a.zmk",
