@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/SimOptions.h"
 #include "support/PtySim.h"
 #include "support/RecordBuilders.h"
 #include "support/RunProcess.h"
@@ -82,6 +83,12 @@ TEST_F(SimProcessTest, EndsWhenStdinClosesUnlessToldNotTo) {
     const std::string trace = test::ReadWholeFile(folder.File("bg.txt"));
     EXPECT_NE(trace.find("rx: 55 AA"), std::string::npos) << trace;
     EXPECT_NE(trace.find("tx: A5"), std::string::npos) << trace;
+}
+
+TEST(SimOptionsTest, TheLastOfARepeatedFlagWins) {
+    const SimParse parsed = ParseSimOptions({"--capacity", "5", "--delay", "1", "--capacity", "7"});
+    ASSERT_TRUE(parsed.options) << parsed.err;
+    EXPECT_EQ(parsed.options->capacity, 7);
 }
 
 // The program: a start that fails says why and prints no terminal path to connect to.
