@@ -60,13 +60,15 @@ struct Parser {
             ->add_option("--decimal-separator", separator,
                          "separator for numbers (default: the one of the locale, LC_NUMERIC)")
             ->check(NonEmpty)
-            ->type_name("SEP");
+            ->type_name("SEP")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     }
     void OutputOption(CLI::App& command, const std::string& file) {
         command.add_option("-o,--output", request.output, "the file to write")
             ->required()
             ->check(NonEmpty)
-            ->type_name(file);
+            ->type_name(file)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     }
 
     Parser() {
@@ -75,7 +77,8 @@ struct Parser {
         app.add_option("--port", port,
                        "the instrument's serial port: a device path, or COM number N (/dev/ttyS<N-1>)")
             ->check(PortArgument)
-            ->type_name("PATH|N");
+            ->type_name("PATH|N")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a script may override its default
 
         FileCommand(app, "show", "print every record of a measurement file as the detail panel shows it",
                     CommandId::Show, "FILE.zmk");

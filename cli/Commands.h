@@ -6,9 +6,10 @@
 #include "CliOptions.h"
 #include "link/InstrumentCommands.h"
 
-// The commands of zemrik-cli. Each fills a Report instead of printing, so the caller prints it
-// once the port is closed (a stop signal then ends the program before a fault is printed) and
-// tests read it in-process.
+// The commands of zemrik-cli. Each fills a Report instead of printing (only get's progress line
+// goes straight to a terminal), so the caller prints it once the port is closed, and a stop
+// signal then ends the program before the exchange it cut short is reported as a fault; tests
+// read the report in-process.
 namespace zemrik::cli {
 
 struct Report {

@@ -169,8 +169,9 @@ int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report) 
     if (request.records) {
         std::optional<std::vector<int>> indices = RecordSelection(*request.records, list->count);
         if (!indices) {
-            report.err =
-                UsageErrorText("--records: the file holds records 0 to " + std::to_string(list->count - 1));
+            report.err = UsageErrorText(list->count == 0 ? std::string("--records: the file holds no records")
+                                                         : "--records: the file holds records 0 to " +
+                                                               std::to_string(list->count - 1));
             return ExitUsage;
         }
         chosen = std::move(*indices);

@@ -42,6 +42,8 @@ SimParse ParseSimOptions(const std::vector<std::string>& args) {
         return "zemrik-sim: " + std::string(e.what()) + "\nRun with --help for more information.\n";
     });
 
+    // A test or script may add to a command line that already names a flag: the last one wins.
+    app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     app.option_defaults()->group("Memory");
     app.add_option("--records", o.recordsPath, "start with the records of a measurement file")
         ->type_name("FILE.zmk");

@@ -24,8 +24,11 @@ TEST(CliOptionsTest, EveryCommandAndItsOptionsParse) {
         {{"cables", "show", "--decimal-separator=<>", "a.cbl"}, CommandId::CablesShow, "a.cbl", "<>"},
         {{"--port", "/dev/ttyUSB0", "get", "-o", "out.zmk"}, CommandId::Get, "", "out.zmk"},
         {{"cables", "get", "--output", "out.cbl", "--port", "2"}, CommandId::CablesGet, "", "out.cbl"},
-        {{"list", "--port", "COM3", "--json"}, CommandId::List, "", "/dev/ttyS2"},
-        {{"--port", "./sim.tty", "put", "a.zmk", "--records", "3,0,,3"}, CommandId::Put, "a.zmk", "./sim.tty"},
+        {{"--port", "/dev/x", "list", "--port", "COM3", "--json"}, CommandId::List, "", "/dev/ttyS2"},
+        {{"--port", "./sim.tty", "put", "a.zmk", "--records", "3,0,,3"},
+         CommandId::Put,
+         "a.zmk",
+         "./sim.tty"},
         {{"--port=1", "delete", "1", "1", "255"}, CommandId::Delete, "", "/dev/ttyS0"},
         {{"cables", "put", "a.cbl", "--port", "/dev/x"}, CommandId::CablesPut, "a.cbl", "/dev/x"},
     };

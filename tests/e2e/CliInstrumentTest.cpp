@@ -177,6 +177,8 @@ TEST_F(CliInstrumentTest, EveryCommandCarriesTheBytesWhole) {
     expected.push_back(SampleRecords(4)[0]);  // in file order, whatever the order asked
     expected.push_back(SampleRecords(4)[3]);
     EXPECT_TRUE(StopAndReadRecords() == RecordBytes(expected));
+    EXPECT_EQ(ReadWholeFile(savedZmk_).substr(1, 31), std::string(31, '\x5A'))
+        << "the emulator keeps its header";
     EXPECT_TRUE(ReadWholeFile(savedCbl_) == full);
 }
 
@@ -189,9 +191,11 @@ TEST_F(CliInstrumentTest, GetShowsProgressOnlyToAPerson) {
     options.stderrPath = terminal.SlavePath();
     ProcessResult result = Cli({"get", "-o", out_}, options);
     EXPECT_TRUE(result.Exited(0)) << Describe(result);
-    std::string seen;  // all there: the program has ended
+    // The program has ended: the terminal gives what it wrote, then reports the hang-up.
+    std::string seen;
     char buffer[256];
-    for (ssize_t n = 0; (n = ::read(terminal.Fd(), buffer, sizeof buffer)) > 0;)
+    pollfd p{terminal.Fd(), POLLIN, 0};
+    for (ssize_t n = 0; ::poll(&p, 1, 10'000) > 0 && (n = ::read(terminal.Fd(), buffer, sizeof buffer)) > 0;)
         seen.append(buffer, static_cast<std::size_t>(n));
     // The terminal turns each "\n" into "\r\n".
     EXPECT_EQ(seen, "\rЧтение 0/3\rЧтение 1/3\rЧтение 2/3\rЧтение 3/3\r\n");
