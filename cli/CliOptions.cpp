@@ -50,12 +50,18 @@ struct Parser {
         commands.emplace_back(command, id);
         return command;
     }
+    void FileArgument(CLI::App& command, const std::string& file, const std::string& what) {
+        command.add_option(file, request.file, what)->required()->check(NonEmpty)->type_name("");
+    }
+    void JsonFlag(CLI::App& command) {
+        command.add_flag("--json", request.json, "one JSON document (UTF-8) instead of text")
+            ->disable_flag_override();
+    }
     void FileCommand(CLI::App& parent, const std::string& name, const std::string& what, CommandId id,
                      const std::string& file) {
         CLI::App* command = Command(parent, name, what, id);
-        command->add_option(file, request.file, "the file")->required()->check(NonEmpty)->type_name("");
-        command->add_flag("--json", request.json, "one JSON document (UTF-8) instead of text")
-            ->disable_flag_override();
+        FileArgument(*command, file, "the file");
+        JsonFlag(*command);
         command
             ->add_option("--decimal-separator", separator,
                          "separator for numbers (default: the one of the locale, LC_NUMERIC)")
@@ -86,9 +92,7 @@ struct Parser {
         FileCommand(*cables, "show", "print the rows of a cable table file as the cable table window does",
                     CommandId::CablesShow, "FILE.cbl");
 
-        Command(app, "list", "list the records stored in the instrument", CommandId::List)
-            ->add_flag("--json", request.json, "one JSON document (UTF-8) instead of text")
-            ->disable_flag_override();
+        JsonFlag(*Command(app, "list", "list the records stored in the instrument", CommandId::List));
         OutputOption(*Command(app, "get", "read every record of the instrument into a measurement file",
                               CommandId::Get),
                      "FILE.zmk");
@@ -96,10 +100,7 @@ struct Parser {
             Command(app, "put",
                     "write records of a measurement file (all, or those numbered from 0) into the instrument",
                     CommandId::Put);
-        put->add_option("FILE.zmk", request.file, "the measurement file")
-            ->required()
-            ->check(NonEmpty)
-            ->type_name("");
+        FileArgument(*put, "FILE.zmk", "the measurement file");
         // Checked against the file once it is read.
         recordsOption =
             put->add_option("--records", records, "record numbers of the file, from 0, separated by commas")
@@ -115,11 +116,9 @@ struct Parser {
         OutputOption(
             *Command(*cables, "get", "read the instrument's cable table into a file", CommandId::CablesGet),
             "FILE.cbl");
-        Command(*cables, "put", "write a cable table file into the instrument", CommandId::CablesPut)
-            ->add_option("FILE.cbl", request.file, "the cable table file")
-            ->required()
-            ->type_name("")
-            ->check(NonEmpty);
+        FileArgument(
+            *Command(*cables, "put", "write a cable table file into the instrument", CommandId::CablesPut),
+            "FILE.cbl", "the cable table file");
     }
 
     // What CLI11 cannot say on its own: which commands need --port and which refuse it.

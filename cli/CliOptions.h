@@ -11,6 +11,7 @@
 // help text or the usage error comes back with the exit code, so tests see it in-process.
 namespace zemrik::cli {
 
+// RunCommand (Commands.cpp) picks the command by this order.
 enum class CommandId { Show, CablesShow, List, Get, Put, Delete, CablesGet, CablesPut };
 
 struct CliRequest {

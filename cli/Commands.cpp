@@ -1,35 +1,15 @@
 #include "Commands.h"
 
+#include <array>
+
 namespace zemrik::cli {
 
 int RunCommand(const CliRequest& request, InstrumentAccess& access, Report& report) {
-    int code = 0;
-    switch (request.command) {
-        case CommandId::Show:
-            code = RunShow(request, report);
-            break;
-        case CommandId::CablesShow:
-            code = RunCablesShow(request, report);
-            break;
-        case CommandId::List:
-            code = RunList(request, access, report);
-            break;
-        case CommandId::Get:
-            code = RunGet(request, access, report);
-            break;
-        case CommandId::Put:
-            code = RunPut(request, access, report);
-            break;
-        case CommandId::Delete:
-            code = RunDelete(request, access, report);
-            break;
-        case CommandId::CablesGet:
-            code = RunCablesGet(request, access, report);
-            break;
-        case CommandId::CablesPut:
-            code = RunCablesPut(request, access, report);
-            break;
-    }
+    using Runner = int (*)(const CliRequest&, InstrumentAccess&, Report&);
+    // In the order of CommandId.
+    constexpr std::array<Runner, 8> runners{RunShow, RunCablesShow, RunList,      RunGet,
+                                            RunPut,  RunDelete,     RunCablesGet, RunCablesPut};
+    const int code = runners[static_cast<std::size_t>(request.command)](request, access, report);
     access.Close();
     return code;
 }

@@ -34,8 +34,9 @@ public:
 // Runs the request; returns the exit code. Closes `access` before it returns.
 int RunCommand(const CliRequest& request, InstrumentAccess& access, Report& report);
 
-int RunShow(const CliRequest& request, Report& report);
-int RunCablesShow(const CliRequest& request, Report& report);
+// File commands (ShowCommands.cpp); they leave `access` alone.
+int RunShow(const CliRequest& request, InstrumentAccess& access, Report& report);
+int RunCablesShow(const CliRequest& request, InstrumentAccess& access, Report& report);
 
 // Instrument commands (InstrumentCommands.cpp).
 int RunList(const CliRequest& request, InstrumentAccess& access, Report& report);

@@ -138,7 +138,7 @@ std::string CableTableText(const CableTable& table, std::string_view sep) {
 
 }  // namespace
 
-int RunShow(const CliRequest& request, Report& report) {
+int RunShow(const CliRequest& request, InstrumentAccess&, Report& report) {
     // 200 records of 256 bytes: too big for a comfortable stack frame.
     auto list = std::make_unique<MeasurementList>();
     FileHeader header{};
@@ -161,7 +161,7 @@ int RunShow(const CliRequest& request, Report& report) {
     return ExitOk;
 }
 
-int RunCablesShow(const CliRequest& request, Report& report) {
+int RunCablesShow(const CliRequest& request, InstrumentAccess&, Report& report) {
     auto table = std::make_unique<CableTable>();
     if (!LoadTableFile(request.file, *table)) {
         report.Error(ReadErrorText(request.file));
