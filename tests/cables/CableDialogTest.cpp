@@ -30,18 +30,11 @@ TEST(CableTexts, EveryValueTextReadsBack) {
         const char* text;
         std::optional<float> value;
     };
-    const Case cases[] = {{"1,2346E5", 123460.0f},
-                          {" -1E-3 ", -0.001f},
-                          {"1,5e+2", 150.0f},
-                          {",5E1", 5.0f},
-                          {"1E", {}},
-                          {"E5", {}},
-                          {"1,2,3E5", {}},
-                          {"1 E5", {}},
-                          {"1.5E2", {}},
-                          {"1E39", {}},
-                          {"1EE2", {}},
-                          {"НДД", {}}};
+    // clang-format off
+    const Case cases[] = {{"1,2346E5", 123460.0f}, {" -1E-3 ", -0.001f}, {"1,5e+2", 150.0f}, {",5E1", 5.0f},
+                          {"1E", {}}, {"E5", {}}, {"1,2,3E5", {}}, {"1 E5", {}}, {"1.5E2", {}}, {"1E39", {}},
+                          {"1EE2", {}}, {"НДД", {}}};
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(ParseCableValue(c.text, ","), c.value) << c.text;
     EXPECT_EQ(ParseCableValueWide("1E39", ","), 1e39);  // a number, just not a float
 }
