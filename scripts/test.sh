@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, the fuzz targets for a bounded time, the tests under
 # AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests repeated under
-# ThreadSanitizer, and last the plain build's full run.
+# ThreadSanitizer, and last the plain build's full run. The windows' tests (label gui) need an X
+# server: the stages that run them run under xvfb-run; Qt is not built for ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -18,8 +19,8 @@ FUZZ_SECONDS=${FUZZ_SECONDS:-20} scripts/fuzz.sh
 stamp "asan+ubsan"
 scripts/build.sh asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan -j "$jobs" --timeout 600 -Q || \
-  ctest --test-dir build-asan --rerun-failed --output-on-failure --timeout 600
+  xvfb-run -a ctest --test-dir build-asan -j "$jobs" --timeout 600 -Q || \
+  xvfb-run -a ctest --test-dir build-asan --rerun-failed --output-on-failure --timeout 600
 
 stamp "tsan (threaded tests, repeated)"
 scripts/build.sh tsan
@@ -29,5 +30,5 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 
 stamp "plain build, all tests"
 scripts/build.sh plain
-ctest --test-dir build -j "$jobs" --timeout 600
+xvfb-run -a ctest --test-dir build -j "$jobs" --timeout 600
 stamp "done"

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QDialog>
+
+// The about box ("О программе").
+class TAboutDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit TAboutDlg(QWidget* parent = nullptr);
+};
