@@ -1,9 +1,8 @@
 #pragma once
 
-// The core before Qt: its headers use names Qt's keyword macros would take ("slots").
-#include "cables/CableTableDocument.h"
-
 #include <QDialog>
+
+#include "cables/CableTableDocument.h"
 
 class QAction;
 class QTableWidget;
