@@ -26,14 +26,18 @@ TCablesForm::TCablesForm(QWidget* parent, zemrik::CableWindowContext context, TN
     setObjectName("CablesForm");
     ToolBar = new QToolBar(this);
     ToolBar->setIconSize(QSize(24, 24));
-    LoadBtn = AddTool("LoadBtn", "load", "Загрузить таблицу", &TCablesForm::LoadBtnClick);
-    SaveBtn = AddTool("SaveBtn", "save", "Сохранить таблицу", &TCablesForm::SaveBtnClick);
+    LoadBtn = AddTool("LoadBtn", "load", "Загрузить таблицу", QKeySequence::Open, &TCablesForm::LoadBtnClick);
+    SaveBtn = AddTool("SaveBtn", "save", "Сохранить таблицу", QKeySequence::Save, &TCablesForm::SaveBtnClick);
     ToolBar->addSeparator();
-    GetBtn = AddTool("GetBtn", "get", "Загрузить таблицу из прибора", &TCablesForm::GetBtnClick);
-    PutBtn = AddTool("PutBtn", "put", "Сохранить таблицу в прибор", &TCablesForm::PutBtnClick);
+    GetBtn = AddTool("GetBtn", "get", "Загрузить таблицу из прибора", QKeySequence(Qt::CTRL | Qt::Key_G),
+                     &TCablesForm::GetBtnClick);
+    PutBtn = AddTool("PutBtn", "put", "Сохранить таблицу в прибор", QKeySequence(Qt::CTRL | Qt::Key_P),
+                     &TCablesForm::PutBtnClick);
     ToolBar->addSeparator();
-    InsRowBtn = AddTool("InsRowBtn", "insrow", "Добавить строку", &TCablesForm::InsRowBtnClick);
-    DelRowBtn = AddTool("DelRowBtn", "delrow", "Удалить строку", &TCablesForm::DelRowBtnClick);
+    InsRowBtn =
+        AddTool("InsRowBtn", "insrow", "Добавить строку", QKeySequence(), &TCablesForm::InsRowBtnClick);
+    DelRowBtn =
+        AddTool("DelRowBtn", "delrow", "Удалить строку", QKeySequence(), &TCablesForm::DelRowBtnClick);
 
     CablesGrid = new QTableWidget(this);
     CablesGrid->setObjectName("CablesGrid");
@@ -65,10 +69,13 @@ TCablesForm::~TCablesForm() {
 }
 
 QAction* TCablesForm::AddTool(const char* name, const char* icon, const QString& hint,
-                              void (TCablesForm::*command)()) {
+                              const QKeySequence& key, void (TCablesForm::*command)()) {
     auto* action = ToolBar->addAction(QIcon(QString(":/icons/%1.png").arg(icon)), hint);
     action->setObjectName(name);
     action->setToolTip(hint);
+    // Tool bar buttons take no keyboard focus: the keys are the keyboard's way to every command
+    // (Insert, Delete and Enter in the grid for the rows).
+    action->setShortcut(key);
     connect(action, &QAction::triggered, this, command);
     QWidget* button = ToolBar->widgetForAction(action);
     button->setObjectName(name);

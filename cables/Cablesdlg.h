@@ -5,6 +5,7 @@
 #include "cables/CableTableDocument.h"
 
 class QAction;
+class QKeySequence;
 class QTableWidget;
 class QToolBar;
 class TNewForm;
@@ -38,7 +39,8 @@ protected:
 
 private:
     void FormCreate();
-    QAction* AddTool(const char* name, const char* icon, const QString& hint, void (TCablesForm::*command)());
+    QAction* AddTool(const char* name, const char* icon, const QString& hint, const QKeySequence& key,
+                     void (TCablesForm::*command)());
     void LoadBtnClick();
     void SaveBtnClick();
     void GetBtnClick();

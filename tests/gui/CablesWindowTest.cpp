@@ -242,8 +242,11 @@ TEST_F(CablesWindowTest, GetAndPutWithTheEmulator) {
     instrument = &session.Instrument();
 
     auto form = Open();
+    form->show();
+    form->activateWindow();  // no window manager under xvfb to do it
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     ASSERT_TRUE(form->GetBtn->isEnabled());
-    form->GetBtn->trigger();
+    QTest::keyClick(form->CablesGrid, Qt::Key_G, Qt::ControlModifier);  // the keyboard's way to Get
     ASSERT_EQ(form->CablesGrid->rowCount(), 3);
     EXPECT_EQ(Row(*form, 2), (QStringList{"ПРИБОР 2", "28,5", "45,6", "0,90", "Алюминий"}));
     EXPECT_EQ(form->windowTitle(), "Кабели");
