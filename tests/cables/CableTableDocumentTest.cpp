@@ -118,7 +118,6 @@ TEST_F(CableDocTest, AddingInsertsAboveTheSelectionUpToSixtyFour) {
     d.AddRow();
     EXPECT_EQ(Column(0), (Names{"b", "c", "a"}));
     EXPECT_EQ(d.Selected(), 1);
-    EXPECT_EQ(table.records[1][24], 0);  // a new record starts from zero bytes
     dialog.replies.emplace_back(std::nullopt);
     d.AddRow();  // Cancel
     while (table.count < 64) {
@@ -131,6 +130,13 @@ TEST_F(CableDocTest, AddingInsertsAboveTheSelectionUpToSixtyFour) {
     d.AddRow();  // the Insert key on a full table
     EXPECT_EQ(dialog.shown, shown);
     EXPECT_EQ(d.Rows().size(), 64u);
+
+    // A new record starts from zero bytes, not from those of the record it displaces.
+    Hold({MakeCable("old", 0, 1, 1, 1, 0xEE)});
+    dialog.Ok("new");
+    Open().AddRow();
+    EXPECT_EQ(table.records[0][24], 0);
+    EXPECT_EQ(table.records[1][24], 0xEE);
 }
 
 TEST_F(CableDocTest, BlankNamesStayInTheirRows) {
