@@ -6,7 +6,10 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/Resources.h"
+
 TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
+    LoadZemrikResources();
     setObjectName(QStringLiteral("AboutDlg"));
     setWindowTitle(QStringLiteral("О программе"));
     QFont bold = font();
@@ -37,7 +40,7 @@ TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
     l1->setFont(big);
     l1->setAlignment(Qt::AlignCenter);
     l1->setWordWrap(true);
-    l1->setGeometry(152, 32, 145, 89);
+    l1->setGeometry(152, 24, 148, 104);  // five lines of 16-pixel text
     auto* l3 = new QLabel(QStringLiteral("Ver. 0.1   3/06/2002"), this);
     l3->setObjectName(QStringLiteral("L3"));
     l3->setFont(plain);

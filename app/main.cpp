@@ -1,17 +1,13 @@
 // The program: the main window with its dialogs, on the settings of the user who starts it.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QIcon>
-#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
 #include <exception>
 
-#include "app/About.h"
-#include "app/Editdlg.h"
+#include "app/Application.h"
 #include "app/Main.h"
-#include "app/Waitdlg.h"
-#include "cables/New.h"
+#include "app/Startup.h"
 
 namespace {
 
@@ -21,17 +17,8 @@ void ShowEscapedError(const QString& text) { QMessageBox::critical(nullptr, QStr
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Zemrik"));
-    QApplication::setApplicationName(QStringLiteral("Zemrik"));
-    QApplication::setApplicationVersion(QStringLiteral("0.1"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zemrik.png")));
-
-    // The program speaks Russian whatever the user's locale: Qt's own buttons read "Да", "Нет",
-    // "Отмена" too.
     QTranslator qtTranslation;
-    if (qtTranslation.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTranslation);
-    }
+    PrepareApplication(qtTranslation);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Zemrik: измерения прибора Zemrik и таблица кабелей"));
@@ -46,19 +33,11 @@ int main(int argc, char** argv) {
                                  QStringLiteral("Файл измерений, открываемый при запуске."),
                                  QStringLiteral("[FILE.zmk]"));
     parser.process(app);
-    if (parser.positionalArguments().size() > 1) {
-        parser.showHelp(2);
-    }
+    if (parser.positionalArguments().size() > 1) parser.showHelp(2);
 
     try {
-        TZemrikForm form;
-        if (parser.isSet(portOption)) form.SetPortOverride(parser.value(portOption));
-        form.FormCreate();
-        auto* newForm = new TNewForm(&form);
-        auto* aboutDlg = new TAboutDlg(&form);
-        auto* editForm = new TEditForm(&form);
-        auto* waitForm = new TWaitForm(&form);
-        form.AttachDialogs(newForm, aboutDlg, editForm, waitForm);
+        ProgramWindows windows(parser.value(portOption));
+        TZemrikForm& form = windows.Form();
         form.show();
         if (!parser.positionalArguments().isEmpty())
             form.OpenAtStart(parser.positionalArguments().constFirst());

@@ -236,11 +236,13 @@ int main(int argc, char** argv) {
                 port.Handle()->SetState(dcb);
 
                 CountingPort counted(port);
-                Instrument instrument(counted, SteadyMilliseconds, [&] {
-                    if (port.GetInBuffUsed() > 0) {
+                // The pump zemrik-cli uses: sleep until bytes or a call arrive, or the deadline.
+                port.SetDataNotifier([&calls] { calls.Wake(); });
+                Instrument instrument(counted, SteadyMilliseconds, [&](std::uint32_t maxWaitMs) {
+                    if (maxWaitMs == 0 || port.GetInBuffUsed() > 0) {
                         calls.RunPending();
                     } else {
-                        calls.WaitAndRunPending(std::chrono::milliseconds(1));
+                        calls.WaitAndRunPending(std::chrono::milliseconds(maxWaitMs));
                     }
                 });
                 auto list = std::make_unique<MeasurementList>();

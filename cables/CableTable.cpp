@@ -12,8 +12,8 @@
 
 namespace zemrik {
 
-float CableC(const CableRecord& r) { return ReadFloatLE(r.data() + cab::C); }
-float CableR(const CableRecord& r) { return ReadFloatLE(r.data() + cab::R); }
+float CableC(const CableRecord& r) { return CableFloat(r, cab::C); }
+float CableR(const CableRecord& r) { return CableFloat(r, cab::R); }
 void SetCableC(CableRecord& r, float value) { WriteFloatLE(r.data() + cab::C, value); }
 void SetCableR(CableRecord& r, float value) { WriteFloatLE(r.data() + cab::R, value); }
 
@@ -27,12 +27,7 @@ std::string CableCText(const CableRecord& r, std::string_view sep) {
     return FormatFixed(CableC(r), 5, 1, sep);
 }
 
-std::string CableDText(const CableRecord& r, std::string_view sep) {
-    // Divided, not multiplied by 0.01: the quotient is the double nearest to the exact hundredths.
-    return FormatFixed(r[cab::D] / 100.0, 5, 2, sep);
-}
-
-std::string_view MaterialText(std::uint8_t material) { return material == 0 ? "Медь" : "Алюминий"; }
+std::string CableDText(const CableRecord& r, std::string_view sep) { return DiameterText(r, sep); }
 
 namespace {
 

@@ -7,20 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "cables/CableFields.h"
+
 // The instrument's table of cable types: up to 64 records of 32 raw bytes. Records always move
 // whole, so the bytes the program does not interpret stay with their record.
 namespace zemrik {
 
-inline constexpr std::size_t CableRecordSize = 32;
 using CableRecord = std::array<std::uint8_t, CableRecordSize>;
-
-namespace cab {
-inline constexpr std::size_t Name = 0;
-inline constexpr std::size_t Material = 14;
-inline constexpr std::size_t C = 15;
-inline constexpr std::size_t R = 19;
-inline constexpr std::size_t D = 27;
-}  // namespace cab
 
 struct CableTable {
     static constexpr int Capacity = 64;
@@ -38,8 +31,7 @@ void SetCableR(CableRecord& r, float value);
 std::string CableNameText(const CableRecord& r);  // TrimName of the name field, as UTF-8
 std::string CableRText(const CableRecord& r, std::string_view sep);
 std::string CableCText(const CableRecord& r, std::string_view sep);
-std::string CableDText(const CableRecord& r, std::string_view sep);
-std::string_view MaterialText(std::uint8_t material);  // "Медь" for 0, else "Алюминий"
+std::string CableDText(const CableRecord& r, std::string_view sep);  // DiameterText
 
 // Reading texts back. R and C: nearest single-precision value of the decimal text, nullopt for
 // a text that is not a number or does not fit a float. Every R and C text shown reads back: the

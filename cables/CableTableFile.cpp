@@ -1,40 +1,38 @@
 #include "cables/CableTableFile.h"
 
 #include <algorithm>
-#include <span>
-#include <vector>
-
-#include "common/FileIO.h"
 
 namespace zemrik {
 
-bool LoadTableFile(const std::string& path, CableTable& table) {
-    constexpr std::size_t largest = CableRecordSize * CableTable::Capacity;
-    std::size_t fileSize = 0;
-    const auto bytes = ReadFileBytes(path, largest, &fileSize);
-    if (!bytes) return false;
-    const std::size_t count = fileSize / CableRecordSize;
+namespace {
+// The records lie back to back as in the file; read as bytes, they move with one copy.
+static_assert(sizeof(CableTable::records) == CableRecordSize * CableTable::Capacity);
+}  // namespace
+
+bool ParseTableFile(std::span<const std::uint8_t> bytes, CableTable& table) {
+    const std::size_t count = bytes.size() / CableRecordSize;
     // The table holds 64 records; a larger file is refused rather than cut short unnoticed.
     if (count > CableTable::Capacity) return false;
-    if (bytes->size() < count * CableRecordSize) return false;
-
-    // Filled in a copy first, so a failure can never leave the table half replaced.
-    CableTable loaded = table;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto from = bytes->begin() + static_cast<std::ptrdiff_t>(CableRecordSize * i);
-        std::copy_n(from, CableRecordSize, loaded.records[i].begin());
-    }
-    loaded.count = static_cast<std::uint8_t>(count);
-    table = loaded;
+    std::copy_n(bytes.data(), CableRecordSize * count, reinterpret_cast<std::uint8_t*>(table.records.data()));
+    table.count = static_cast<std::uint8_t>(count);
     return true;
+}
+
+std::vector<std::uint8_t> BuildTableFile(const CableTable& table) {
+    if (table.count > CableTable::Capacity) return {};
+    const auto* first = reinterpret_cast<const std::uint8_t*>(table.records.data());
+    return std::vector<std::uint8_t>(first, first + CableRecordSize * table.count);
+}
+
+bool LoadTableFile(const std::string& path, CableTable& table) {
+    const auto bytes = ReadFileBytes(path, CableFileReadLimit);
+    return bytes && ParseTableFile(*bytes, table);
 }
 
 bool SaveTableFile(const std::string& path, const CableTable& table) {
     if (table.count > CableTable::Capacity) return false;
-    std::vector<std::span<const std::uint8_t>> parts;
-    parts.reserve(table.count);
-    for (std::size_t i = 0; i < table.count; ++i) parts.emplace_back(table.records[i]);
-    return WriteFileAtomically(path, parts);
+    const std::vector<std::uint8_t> bytes = BuildTableFile(table);
+    return WriteFileAtomically(path, bytes);
 }
 
 }  // namespace zemrik

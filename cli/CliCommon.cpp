@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Commands.h"
 #include "common/FormatFixed.h"
 
 namespace zemrik::cli {
@@ -16,23 +15,15 @@ bool WriteStdout(std::string_view text) {
     ok = (std::fflush(stdout) == 0) && ok && !std::ferror(stdout);
     if (!ok) {
         int error = errno;
-        WriteStderrLine(std::string("zemrik-cli: cannot write the output: ") +
-                        (error != 0 ? std::strerror(error) : "write error"));
+        WriteStderr(std::string("zemrik-cli: cannot write the output: ") +
+                    (error != 0 ? std::strerror(error) : "write error") + "\n");
     }
     return ok;
 }
 
-void WriteStderrLine(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
-int UsageError(std::string_view message) {
-    std::string text = "zemrik-cli: " + std::string(message) + "\n" + UsageText();
+void WriteStderr(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
-    return ExitUsage;
 }
 
 std::size_t DisplayWidth(std::string_view utf8) {
@@ -63,14 +54,8 @@ std::string TrimRight(std::string text) {
     return text;
 }
 
-std::optional<std::string> ResolveDecimalSeparator(const ParsedArgs& args, int& exitCode) {
-    if (const std::string* given = args.Value("--decimal-separator")) {
-        if (given->empty()) {
-            exitCode = UsageError("--decimal-separator needs a non-empty value");
-            return std::nullopt;
-        }
-        return *given;
-    }
+std::string DecimalSeparator(const CliRequest& request) {
+    if (request.decimalSeparator) return *request.decimalSeparator;
     std::setlocale(LC_NUMERIC, "");
     return LocaleDecimalSeparator();
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "CliArgs.h"
+#include "CliOptions.h"
 
 // What every zemrik-cli command shares: exit codes, checked output, text alignment and the
 // decimal separator.
@@ -19,11 +19,8 @@ inline constexpr int ExitUsage = 2;    // the command line itself is wrong
 // on stderr and returns false, so the caller can exit non-zero instead of claiming success.
 bool WriteStdout(std::string_view text);
 
-// Writes a line to stderr (best effort: there is nowhere left to report a failure).
-void WriteStderrLine(std::string_view text);
-
-// Prints "zemrik-cli: <message>" and the usage text on stderr; returns ExitUsage.
-int UsageError(std::string_view message);
+// Writes text to stderr (best effort: there is nowhere left to report a failure).
+void WriteStderr(std::string_view text);
 
 // Columns a UTF-8 text takes in a terminal; every character here is one column wide.
 std::size_t DisplayWidth(std::string_view utf8);
@@ -39,7 +36,7 @@ std::string PrintableText(std::string text);
 std::string TrimRight(std::string text);
 
 // The separator for numbers: the --decimal-separator option when given, else the one of the
-// user's locale. nullopt (after a usage message) when the option's value is empty.
-std::optional<std::string> ResolveDecimalSeparator(const ParsedArgs& args, int& exitCode);
+// user's locale.
+std::string DecimalSeparator(const CliRequest& request);
 
 }  // namespace zemrik::cli

@@ -1,36 +1,47 @@
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
-// The commands of zemrik-cli. To add one: write its Run function in a file of its own, declare
-// it here and add a row to the table in Commands.cpp; main() and the usage text follow.
+#include "CliOptions.h"
+#include "link/InstrumentCommands.h"
+
+// The commands of zemrik-cli. Each fills a Report instead of printing, so the caller prints it
+// once the port is closed (a stop signal then ends the program before a fault is printed) and
+// tests read it in-process.
 namespace zemrik::cli {
 
-// Runs a command with the arguments that follow its words; returns the exit code.
-using CommandFn = int (*)(std::span<const std::string> args);
-
-struct Command {
-    std::vector<std::string_view> words;  // e.g. {"cables", "show"}
-    CommandFn run;
-    std::string_view synopsis;  // the arguments, for the usage text
-    std::string_view summary;
+struct Report {
+    std::string out;  // for stdout
+    std::string err;  // for stderr, whole lines
+    void Error(std::string_view line) {
+        err += line;
+        err += '\n';
+    }
 };
 
-std::span<const Command> AllCommands();
-std::string UsageText();
+// The instrument a command talks to: the serial port in the program, an in-memory one in tests.
+class InstrumentAccess {
+public:
+    virtual ~InstrumentAccess() = default;
+    // The instrument, or null when it cannot be reached (the reason then is in `report`).
+    virtual InstrumentCommands* Open(Report& report) = 0;
+    // Ends the session; the port is given back before a file is written or anything printed.
+    virtual void Close() = 0;
+};
 
-int RunShow(std::span<const std::string> args);
-int RunCablesShow(std::span<const std::string> args);
+// Runs the request; returns the exit code. Closes `access` before it returns.
+int RunCommand(const CliRequest& request, InstrumentAccess& access, Report& report);
 
-// Instrument commands (InstrumentCommands.cpp); each needs --port.
-int RunList(std::span<const std::string> args);
-int RunGet(std::span<const std::string> args);
-int RunPut(std::span<const std::string> args);
-int RunDelete(std::span<const std::string> args);
-int RunCablesGet(std::span<const std::string> args);
-int RunCablesPut(std::span<const std::string> args);
+int RunShow(const CliRequest& request, Report& report);
+int RunCablesShow(const CliRequest& request, Report& report);
+
+// Instrument commands (InstrumentCommands.cpp).
+int RunList(const CliRequest& request, InstrumentAccess& access, Report& report);
+int RunGet(const CliRequest& request, InstrumentAccess& access, Report& report);
+int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report);
+int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& report);
+int RunCablesGet(const CliRequest& request, InstrumentAccess& access, Report& report);
+int RunCablesPut(const CliRequest& request, InstrumentAccess& access, Report& report);
 
 }  // namespace zemrik::cli

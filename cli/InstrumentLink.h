@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "Commands.h"
 #include "link/ComPortNames.h"
 #include "link/Commport.h"
 #include "link/MainThreadCalls.h"
@@ -26,8 +27,9 @@ public:
     InstrumentLink& operator=(const InstrumentLink&) = delete;
 
     // Opens the port chosen by `--port` and switches it to 28800 bit/s. False when the port did
-    // not open; the caller reports it.
+    // not open; the caller reports it, with OpenError() for the reason.
     bool Open(const PortChoice& choice);
+    DeviceError OpenError() const { return port_.LastOpenError(); }
 
     Instrument& Device() { return instrument_; }
 
@@ -36,8 +38,9 @@ private:
     // the emulator ended) or a stop signal comes; from then on every reading jumps past any
     // deadline, so the exchange under way fails at once instead of waiting out its time-outs.
     std::uint64_t Ticks();
-    // Serves the port's calls to this thread while the protocol waits, without spinning a core.
-    void Pump();
+    // Serves the port's calls to this thread while the protocol waits: sleeps until bytes or a
+    // call arrive, a signal comes or `maxWaitMs` passes.
+    void Pump(std::uint32_t maxWaitMs);
 
     MainThreadCalls& calls_;
     TCommPort port_;
@@ -46,5 +49,18 @@ private:
 };
 
 inline constexpr const char* PortOpenErrorText = "Ошибка открытия COM порта!";
+
+// The commands' way to the instrument in the program: the link, made when a command first needs
+// it. Close ends the link, and with it the program when a stop signal came meanwhile.
+class PortAccess : public InstrumentAccess {
+public:
+    explicit PortAccess(PortChoice port) : port_(std::move(port)) {}
+    InstrumentCommands* Open(Report& report) override;
+    void Close() override { link_.reset(); }
+
+private:
+    PortChoice port_;
+    std::unique_ptr<InstrumentLink> link_;
+};
 
 }  // namespace zemrik::cli

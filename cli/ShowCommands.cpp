@@ -6,7 +6,6 @@
 #include <string_view>
 #include <vector>
 
-#include "CliArgs.h"
 #include "CliCommon.h"
 #include "Commands.h"
 #include "cables/CableTable.h"
@@ -21,39 +20,10 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::array<OptionDef, 2> FileOptions{{{"--json", false}, {"--decimal-separator", true}}};
-
 // Dumping never throws: a byte sequence that is not UTF-8 becomes U+FFFD instead of ending
 // the program half-way through its output.
 std::string DumpJson(const Json& document) {
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
-}
-
-struct FileCommandArgs {
-    std::string path;
-    bool json = false;
-    std::string separator;
-};
-
-// Parses "FILE [--json] [--decimal-separator SEP]"; nullopt with exitCode set on a usage error.
-std::optional<FileCommandArgs> ParseFileCommand(std::span<const std::string> args, std::string_view what,
-                                                int& exitCode) {
-    ParseResult parsed = ParseArgs(args, FileOptions);
-    if (!parsed.Ok()) {
-        exitCode = UsageError(parsed.error);
-        return std::nullopt;
-    }
-    if (parsed.args.positional.empty()) {
-        exitCode = UsageError("missing the " + std::string(what) + " argument");
-        return std::nullopt;
-    }
-    if (parsed.args.positional.size() > 1) {
-        exitCode = UsageError("unexpected argument " + parsed.args.positional[1]);
-        return std::nullopt;
-    }
-    std::optional<std::string> separator = ResolveDecimalSeparator(parsed.args, exitCode);
-    if (!separator) return std::nullopt;
-    return FileCommandArgs{parsed.args.positional[0], parsed.args.Has("--json"), *separator};
 }
 
 Json SectionJson(const SectionTexts& texts) {
@@ -168,55 +138,45 @@ std::string CableTableText(const CableTable& table, std::string_view sep) {
 
 }  // namespace
 
-int RunShow(std::span<const std::string> args) {
-    int exitCode = ExitOk;
-    std::optional<FileCommandArgs> parsed = ParseFileCommand(args, "FILE.zmk", exitCode);
-    if (!parsed) return exitCode;
-
+int RunShow(const CliRequest& request, Report& report) {
     // 200 records of 256 bytes: too big for a comfortable stack frame.
     auto list = std::make_unique<MeasurementList>();
     FileHeader header{};
-    if (!ReadMeasurementFile(parsed->path, *list, header)) {
-        WriteStderrLine(ReadErrorText(parsed->path));
+    if (!ReadMeasurementFile(request.file, *list, header)) {
+        report.Error(ReadErrorText(request.file));
         return ExitFailure;
     }
-
-    std::string out;
-    if (parsed->json) {
+    const std::string separator = DecimalSeparator(request);
+    if (request.json) {
         Json records = Json::array();
         for (int i = 0; i < list->count; ++i)
-            records.push_back(RecordJson(list->slots[static_cast<std::size_t>(i)], parsed->separator));
-        out = DumpJson(Json{{"count", list->count}, {"records", std::move(records)}});
+            records.push_back(RecordJson(list->slots[static_cast<std::size_t>(i)], separator));
+        report.out = DumpJson(Json{{"count", list->count}, {"records", std::move(records)}});
     } else {
         for (int i = 0; i < list->count; ++i) {
-            if (i > 0) out += "\n";
-            out += RecordText(list->slots[static_cast<std::size_t>(i)], parsed->separator);
+            if (i > 0) report.out += "\n";
+            report.out += RecordText(list->slots[static_cast<std::size_t>(i)], separator);
         }
     }
-    return WriteStdout(out) ? ExitOk : ExitFailure;
+    return ExitOk;
 }
 
-int RunCablesShow(std::span<const std::string> args) {
-    int exitCode = ExitOk;
-    std::optional<FileCommandArgs> parsed = ParseFileCommand(args, "FILE.cbl", exitCode);
-    if (!parsed) return exitCode;
-
+int RunCablesShow(const CliRequest& request, Report& report) {
     auto table = std::make_unique<CableTable>();
-    if (!LoadTableFile(parsed->path, *table)) {
-        WriteStderrLine(ReadErrorText(parsed->path));
+    if (!LoadTableFile(request.file, *table)) {
+        report.Error(ReadErrorText(request.file));
         return ExitFailure;
     }
-
-    std::string out;
-    if (parsed->json) {
+    const std::string separator = DecimalSeparator(request);
+    if (request.json) {
         Json rows = Json::array();
         for (int i = 0; i < table->count; ++i)
-            rows.push_back(CableCells(table->records[static_cast<std::size_t>(i)], parsed->separator));
-        out = DumpJson(Json{{"count", table->count}, {"rows", std::move(rows)}});
+            rows.push_back(CableCells(table->records[static_cast<std::size_t>(i)], separator));
+        report.out = DumpJson(Json{{"count", table->count}, {"rows", std::move(rows)}});
     } else {
-        out = CableTableText(*table, parsed->separator);
+        report.out = CableTableText(*table, separator);
     }
-    return WriteStdout(out) ? ExitOk : ExitFailure;
+    return ExitOk;
 }
 
 }  // namespace zemrik::cli

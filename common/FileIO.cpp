@@ -1,5 +1,7 @@
 #include "common/FileIO.h"
 
+#include "common/NameField.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 
 namespace zemrik {
 namespace {
@@ -73,31 +74,55 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, cut);
 }
 
-// Saving through a symbolic link replaces the file it points at, not the link.
-std::string ResolveTarget(const std::string& path) {
+// Saving through a symbolic link writes the file it points at, not over the link, also when
+// that file does not exist yet. nullopt for a loop of links or one that cannot be read.
+std::optional<std::string> ResolveTarget(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
+        link.resize(static_cast<std::size_t>(n));
+        path = link.front() == '/' ? link : FolderOf(path) + "/" + link;
+    }
+    return std::nullopt;
+}
+
+bool WriteAndSync(int fd, std::span<const std::uint8_t> bytes) {
+    return WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+}
+
+// The last resort when no temporary can stand beside the target (a folder the user may not
+// write, a sticky folder holding someone else's file): the file itself is rewritten. A failure
+// part-way leaves it damaged, which is why this is never the first choice.
+bool WriteInPlace(const std::string& target, std::span<const std::uint8_t> bytes) {
+    UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : path;
+    if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    // Readers take a shared lock: held while writing, it keeps them from a half-written file.
+    // Where it cannot be had the save goes on; the user asked for it.
+    ::flock(fd.Get(), LOCK_EX | LOCK_NB);
+    bool ok = ::ftruncate(fd.Get(), 0) == 0 && WriteAndSync(fd.Get(), bytes);
+    return fd.Close() && ok;
 }
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes,
-                                                       std::size_t* fileSize) {
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes) {
     // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are read.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.Valid()) return std::nullopt;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    // Another copy of the program reading or saving the same file at this moment makes this fail,
-    // as a file opened without sharing would.
-    if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) return std::nullopt;
+    // A shared lock: other readers never stand in the way, a writer rewriting the file in place
+    // (which holds it exclusively) does. A filesystem without locks (NFS without its lock
+    // service, some FUSE ones) refuses with another error, and the file is read without one.
+    if (::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK) return std::nullopt;
     const int flags = ::fcntl(fd.Get(), F_GETFL);
     if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
 
     const auto size = static_cast<std::size_t>(st.st_size);
-    if (fileSize != nullptr) *fileSize = size;
     std::vector<std::uint8_t> bytes(std::min(size, maxBytes));
     std::size_t got = 0;
     while (got < bytes.size()) {
@@ -113,34 +138,48 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
     return bytes;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::span<const std::uint8_t>> parts) {
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
     if (path.empty()) return false;
-    const std::string target = ResolveTarget(path);
+    const auto resolved = ResolveTarget(path);
+    if (!resolved) return false;
+    const std::string& target = *resolved;
     mode_t mode = 0644 & ~CurrentUmask();
     struct stat old {};
-    if (::stat(target.c_str(), &old) == 0) {
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists) {
         if (!S_ISREG(old.st_mode)) return false;
         // The rename would replace a file the user made read-only; refuse, as opening it would.
         if (::access(target.c_str(), W_OK) != 0) return false;
         mode = old.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return false;
     }
 
     const std::string folder = FolderOf(target);
     // Beside the target, so the rename stays within one file system; the name is cut so that
     // the suffix never pushes it past the longest name a folder entry may have.
-    const std::string base = target.substr(target.find_last_of('/') + 1);
+    const std::string base = FileNamePart(target);
     std::string tempName = (folder == "/" ? "" : folder) + "/" + base.substr(0, 200) + ".XXXXXX";
     UniqueFd fd(::mkostemp(tempName.data(), O_CLOEXEC));
-    if (!fd.Valid()) return false;
-
-    bool ok = ::fchmod(fd.Get(), mode) == 0;
-    for (const auto& part : parts) {
-        if (!ok) break;
-        ok = WriteAll(fd.Get(), part.data(), part.size());
+    if (!fd.Valid()) {
+        const bool refused = errno == EACCES || errno == EPERM;
+        return exists && refused && WriteInPlace(target, bytes);
     }
-    ok = ok && ::fsync(fd.Get()) == 0;
+
+    // The same owner and group as the file replaced, where the process may give them (root may;
+    // an ordinary user may give a group of their own). Before fchmod: a change of owner clears
+    // the set-id bits.
+    if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
+        ::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
+        static_cast<void>(::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid));
+    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAndSync(fd.Get(), bytes);
     ok = fd.Close() && ok;
-    ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
+    if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
+        // A sticky folder lets only the owner replace a file, but the file may still be ours to write.
+        const bool refused = errno == EACCES || errno == EPERM;
+        ::unlink(tempName.c_str());
+        return refused && exists && WriteInPlace(target, bytes);
+    }
     if (!ok) {
         ::unlink(tempName.c_str());
         return false;
@@ -150,6 +189,14 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::span<cons
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Valid()) ::fsync(dir.Get());
     return true;
+}
+
+std::string ReadErrorText(std::string_view path) {
+    return "Не могу открыть файл " + FileNamePart(path) + " !";
+}
+
+std::string WriteErrorText(std::string_view path) {
+    return "Не могу записать файл " + FileNamePart(path) + " !";
 }
 
 }  // namespace zemrik

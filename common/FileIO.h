@@ -5,21 +5,31 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zemrik {
 
-// Reads at most maxBytes of an existing file (the whole file when it is smaller), holding an
-// exclusive lock on it while reading. nullopt when the file cannot be opened, locked or read.
-// `fileSize` receives the file's full size when given.
-std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes,
-                                                       std::size_t* fileSize = nullptr);
+// Reads at most maxBytes of an existing regular file (the whole file when it is smaller) under
+// a shared lock, where the filesystem has locks. nullopt when the file cannot be opened or read,
+// or another process rewrites it at this moment.
+std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes);
 
-// Writes the parts, in order, to a new file beside `path` and renames it over `path` only once
-// every byte is written and flushed to disk. On any failure the old file stays as it was and no
-// temporary file is left behind. An existing target keeps its permission bits (a new one gets
-// 0644 less the umask); a target we may not write, or that is not a regular file, is refused.
-// A symbolic link is followed: the file it points at is replaced. Returns true on success.
-bool WriteFileAtomically(const std::string& path, std::span<const std::span<const std::uint8_t>> parts);
+// Writes the bytes to a new file beside `path` and renames it over `path` only once
+// every byte is written and flushed to disk; on a failure the old file stays as it was and no
+// temporary is left. An existing target keeps its permission bits, and its owner and group where
+// the process may give them (a new file gets 0644 less the umask). A target we may not write, or
+// that is not a regular file, is refused. A symbolic link is followed, also to a file not there
+// yet. Where no temporary can be made or renamed beside an existing file we may write (a folder
+// we may not write, a sticky folder), the file is rewritten in place instead. True on success.
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// The message texts for a file that cannot be read or written, for both file kinds (UTF-8):
+// "Не могу открыть файл NAME !" and "Не могу записать файл NAME !", NAME being FileNamePart
+// of the path, and the captions of their message boxes.
+std::string ReadErrorText(std::string_view path);
+std::string WriteErrorText(std::string_view path);
+inline constexpr std::string_view ReadErrorCaption = "Ошибка чтения";
+inline constexpr std::string_view WriteErrorCaption = "Ошибка записи";
 
 }  // namespace zemrik

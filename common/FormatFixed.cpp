@@ -4,6 +4,7 @@
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace zemrik {
@@ -18,16 +19,36 @@ struct Decimal {
     int exponent = 0;    // the first digit stands for 10^exponent
 };
 
+// How many significant digits the exact expansion of a positive finite double can have, or a
+// little more. m * 2^e with m odd is m * 5^-e / 10^-e for e < 0, an integer not divisible by ten;
+// for e >= 0 an integer. Asking for no more than this keeps to_chars fast for the values a
+// record holds (floats need about 20) while leaving nothing to round.
+int SignificantDigitBound(double magnitude) {
+    int e = 0;
+    const double fraction = std::frexp(magnitude, &e);
+    auto m = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    e -= 53;
+    while ((m & 1u) == 0) {
+        m >>= 1;
+        ++e;
+    }
+    const double digits =
+        e >= 0 ? std::log10(magnitude) : std::log10(static_cast<double>(m)) - e * std::log10(5.0);
+    return std::min(ExactDigits, static_cast<int>(digits) + 2);
+}
+
 Decimal ExactDecimal(double magnitude) {
     Decimal d;
     if (magnitude == 0) return d;
     char buf[ExactDigits + 16];
-    const auto res =
-        std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, ExactDigits - 1);
+    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific,
+                                   SignificantDigitBound(magnitude) - 1);
     const std::string_view text(buf, static_cast<std::size_t>(res.ptr - buf));
+    // "d.ddde-x": the digits are the first one and those after the point.
     const auto e = text.find('e');
-    for (char c : text.substr(0, e))
-        if (c >= '0' && c <= '9') d.digits += c;
+    d.digits.reserve(e);
+    d.digits.assign(1, text[0]);
+    if (e > 2) d.digits.append(text.substr(2, e - 2));
     std::from_chars(text.data() + e + 1 + (text[e + 1] == '+'), text.data() + text.size(), d.exponent);
     const auto last = d.digits.find_last_not_of('0');
     d.digits.erase(last + 1);
@@ -86,12 +107,14 @@ std::optional<T> ParseNormalized(std::string_view text, std::string_view separat
 
 }  // namespace
 
-std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator) {
+std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator,
+                        int decimalShift) {
     if (!std::isfinite(value)) return "НД";
     precision = std::max(precision, 1);
     digits = std::max(digits, 0);
 
-    const Decimal exact = ExactDecimal(std::fabs(value));
+    Decimal exact = ExactDecimal(std::fabs(value));
+    exact.exponent += decimalShift;
     // Keep the digits down to the 10^-digits place, and never more than `precision` of them.
     int keep = exact.digits.empty() ? 0 : std::min(precision, exact.exponent + 1 + digits);
     std::string mantissa;

@@ -12,7 +12,10 @@ namespace zemrik {
 // Not-a-number and infinite values are written as "НД" (no data) so a damaged record never
 // shows a misleading number. The rounding is decided on the exact decimal value of the double,
 // so 0.125 with two decimals gives 0.13, and 1234.56f (1234.5600585... as a double) gives 1234.6.
-std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator);
+// `decimalShift` shows value x 10^decimalShift, shifted on that exact expansion: 1450 kOhm as
+// MOhm (shift -3) is 1.45 and rounds to 1.5, where 1450 * 0.001 in binary (1.4499...) would not.
+std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator,
+                        int decimalShift = 0);
 
 // Strict parse of a number typed by the user: optional sign, digits, at most one decimal
 // separator (exactly the given one), optional surrounding blanks. Anything else is not a number.

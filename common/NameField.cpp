@@ -26,7 +26,8 @@ NameField PadName(std::string_view text) {
 }
 
 std::string FileNamePart(std::string_view path) {
-    const auto cut = path.find_last_of("/\\:");
+    // Only '/' separates folders here: "10:30 line.zmk" and "a\b.zmk" are names.
+    const auto cut = path.rfind('/');
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 

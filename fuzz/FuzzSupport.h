@@ -1,25 +1,14 @@
 #pragma once
 
-// Shared by the fuzz targets: a scratch folder for the path-based readers and writers, and the
-// invariants every display text must keep. A broken invariant traps, which libFuzzer reports as
-// a crash with the input that caused it.
-#include <dirent.h>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
+// Shared by the fuzz targets: the invariants every display text must keep. A broken invariant
+// traps, which libFuzzer reports as a crash with the input that caused it.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <string_view>
-#include <system_error>
-#include <vector>
 
 #include "measurement/MeasurementDisplay.h"
 #include "measurement/MeasurementRecord.h"
@@ -33,51 +22,6 @@ namespace zemrik::fuzz {
 [[noreturn]] inline void Fail(const char* condition, const char* file, int line) {
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, condition);
     __builtin_trap();
-}
-
-// One folder per process, on tmpfs when there is one, removed when the process ends normally.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/zemrik-fuzz-XXXXXX";
-        ZEMRIK_CHECK(::mkdtemp(pattern.data()) != nullptr);
-        path_ = pattern;
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
-
-private:
-    std::string path_;
-};
-
-inline const ScratchFolder& Scratch() {
-    static const ScratchFolder folder;
-    return folder;
-}
-
-inline void WriteBytes(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    ZEMRIK_CHECK(fd >= 0);
-    std::size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
-        ZEMRIK_CHECK(n > 0);
-        done += static_cast<std::size_t>(n);
-    }
-    ZEMRIK_CHECK(::close(fd) == 0);
-}
-
-inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    ZEMRIK_CHECK(static_cast<bool>(in));
-    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Well-formed UTF-8: no stray continuation bytes, no overlong forms, no surrogates, at most

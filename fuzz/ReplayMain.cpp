@@ -1,64 +1,33 @@
-// Runs a fuzz target once on every stored input, so the seeds and past crashes stay tests in
-// builds without libFuzzer. Arguments are files or folders (read recursively).
+// Runs a fuzz target once on every file of the given folders (recursively), so the seeds and
+// past crashes stay tests in builds without libFuzzer.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <system_error>
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
-namespace {
-
-bool RunOne(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path.c_str());
-        return false;
-    }
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // A fresh copy, so reading past the end is caught by the sanitizers.
-    std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());
-    LLVMFuzzerTestOneInput(exact.empty() ? nullptr : exact.data(), exact.size());
-    return true;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE_OR_FOLDER...\n", argc > 0 ? argv[0] : "replay");
-        return 2;
+    std::vector<std::filesystem::path> files;
+    for (int i = 1; i < argc; ++i)
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i]))
+            if (entry.is_regular_file()) files.push_back(entry.path());
+    if (files.empty()) {
+        std::fprintf(stderr, "no inputs in the folders given\n");
+        return 1;
     }
-    std::size_t runs = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path = argv[i];
-        std::error_code error;
-        if (std::filesystem::is_directory(path, error)) {
-            std::vector<std::filesystem::path> files;
-            for (const auto& entry : std::filesystem::recursive_directory_iterator(path, error))
-                if (entry.is_regular_file()) files.push_back(entry.path());
-            if (error) {
-                std::fprintf(stderr, "cannot list %s: %s\n", path.c_str(), error.message().c_str());
-                return 1;
-            }
-            std::sort(files.begin(), files.end());
-            for (const auto& file : files) {
-                if (!RunOne(file)) return 1;
-                ++runs;
-            }
-        } else if (std::filesystem::is_regular_file(path, error)) {
-            if (!RunOne(path)) return 1;
-            ++runs;
-        } else {
-            std::fprintf(stderr, "no such file or folder: %s\n", path.c_str());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        // Exactly the file's size, so reading past the end is caught by the sanitizers.
+        std::vector<std::uint8_t> bytes(std::filesystem::file_size(file));
+        std::ifstream in(file, std::ios::binary);
+        if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
             return 1;
-        }
+        LLVMFuzzerTestOneInput(bytes.empty() ? nullptr : bytes.data(), bytes.size());
     }
-    std::printf("replayed %zu inputs\n", runs);
+    std::printf("replayed %zu inputs\n", files.size());
     return 0;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of the fuzz targets into fuzz/corpus/{zmk,cbl,display}.
+"""Writes the seed inputs of the fuzz targets into fuzz/corpus/{zmk,cbl,cable_row,display}.
 
 The seeds are small files that reach the interesting paths: valid files, empty ones, counts
 at and past the limits, truncated records, odd values (NaN, infinities, limits of the
@@ -98,6 +98,13 @@ def main():
     write("cbl", "65_records", cable("ЛИШНИЙ", 0, 1.0, 1.0, 1) * 65)
     write("cbl", "odd_values", cable("НЕ ЧИСЛО", 2, math.nan, math.inf, 0) + cable("БОЛЬШОЕ", 0, 123456.0, -1e30, 100)
           + cable("МАЛОЕ", 0, 1e-30, -0.04, 99))
+
+    rows = [cable("ТПП 10x2", 0, 45.6, 12.34, 40), cable("ТППа 20x2", 1, 46.0, 455.0, 53, 0xAB),
+            cable("МАКС", 0, 99999.9, 0.05, 255), cable("НЕ ЧИСЛО", 2, math.nan, math.inf, 0),
+            cable("БОЛЬШОЕ", 0, 123456.0, -1e30, 100), cable("МАЛОЕ", 0, 1e-30, -0.04, 99)]
+    for i, row in enumerate(rows):
+        write("cable_row", "row%d" % i, row)
+    write("cable_row", "short", rows[0][:20])
 
     for i, rec in enumerate(RECORDS):
         write("display", "record%02d" % i, rec)

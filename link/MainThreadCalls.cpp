@@ -1,17 +1,34 @@
 #include "link/MainThreadCalls.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace zemrik {
 
-MainThreadCalls::~MainThreadCalls() { Shutdown(); }
+MainThreadCalls::MainThreadCalls() : wakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+MainThreadCalls::~MainThreadCalls() {
+    Shutdown();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+}
+
+void MainThreadCalls::Ring() {
+    std::uint64_t one = 1;
+    // A full counter already means "rung".
+    [[maybe_unused]] auto written = ::write(wakeFd_, &one, sizeof one);
+}
 
 MainThreadCalls& MainThreadCalls::Main() {
     static MainThreadCalls calls;
     return calls;
 }
 
-bool MainThreadCalls::Call(std::function<void()> call) {
+bool MainThreadCalls::Call(std::function<void()> call, const std::function<void()>& alsoNotify) {
     auto pending = std::make_shared<Pending>();
     pending->call = std::move(call);
     std::shared_ptr<std::function<void()>> notifier;
@@ -21,8 +38,9 @@ bool MainThreadCalls::Call(std::function<void()> call) {
         queue_.push_back(pending);
         notifier = notifier_;
     }
-    mainWake_.notify_all();
+    Ring();
     if (notifier && *notifier) (*notifier)();
+    if (alsoNotify) alsoNotify();
     std::unique_lock<std::mutex> guard(lock_);
     callDone_.wait(guard, [&] { return pending->done || shutDown_; });
     return pending->done;
@@ -50,21 +68,23 @@ int MainThreadCalls::RunPending() {
 }
 
 int MainThreadCalls::WaitAndRunPending(std::chrono::milliseconds timeout) {
+    bool idle = false;
     {
-        std::unique_lock<std::mutex> guard(lock_);
-        mainWake_.wait_for(guard, timeout, [&] { return woken_ || !queue_.empty() || shutDown_; });
-        woken_ = false;
+        std::lock_guard<std::mutex> guard(lock_);
+        idle = queue_.empty() && !shutDown_;
     }
+    if (idle && timeout.count() > 0) {
+        // A Wake or Call since the last wait left the counter set, so none is lost.
+        pollfd wake{wakeFd_, POLLIN, 0};
+        const auto ms = std::min<std::chrono::milliseconds::rep>(timeout.count(), 24 * 3600 * 1000);
+        ::poll(&wake, 1, static_cast<int>(ms));  // EINTR: a signal came, which ends the wait too
+    }
+    std::uint64_t count = 0;
+    [[maybe_unused]] auto got = ::read(wakeFd_, &count, sizeof count);
     return RunPending();
 }
 
-void MainThreadCalls::Wake() {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        woken_ = true;
-    }
-    mainWake_.notify_all();
-}
+void MainThreadCalls::Wake() { Ring(); }
 
 void MainThreadCalls::Shutdown() {
     {
@@ -72,7 +92,7 @@ void MainThreadCalls::Shutdown() {
         shutDown_ = true;
         queue_.clear();
     }
-    mainWake_.notify_all();
+    Ring();
     callDone_.notify_all();
 }
 

@@ -46,8 +46,8 @@ Instrument::Instrument(InstrumentPort& port, TickSource ticks, MessagePump pump)
 
 Instrument::~Instrument() = default;
 
-void Instrument::Pump() {
-    if (pump_) pump_();
+void Instrument::Pump(std::uint32_t maxWaitMs) {
+    if (pump_) pump_(maxWaitMs);
 }
 
 std::uint8_t Instrument::SyncInstrument() {
@@ -75,12 +75,13 @@ std::uint8_t Instrument::ReceiveByte(std::uint32_t timeoutMs, std::uint8_t& out)
     for (;;) {
         // The deadline is checked before the port, so a byte that arrives exactly at the deadline
         // is already late.
-        if (ticks_() >= deadline) return 1;
+        const std::uint64_t now = ticks_();
+        if (now >= deadline) return 1;
         if (port_->CharReady()) {
             out = port_->GetChar();
             return 0;
         }
-        Pump();
+        Pump(static_cast<std::uint32_t>(deadline - now));
     }
 }
 
@@ -94,7 +95,7 @@ std::uint8_t Instrument::ReceiveCountedBlock(std::uint32_t timeoutMs, std::uint8
                                              std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         if (ReceiveCountedByte(timeoutMs, buffer[i]) != 0) return 1;
-        Pump();
+        Pump(0);
     }
     return 0;
 }

@@ -18,7 +18,11 @@
 namespace zemrik {
 
 using TickSource = std::function<std::uint64_t()>;  // monotonic milliseconds
-using MessagePump = std::function<void()>;          // "process pending window messages"
+// "Process pending window messages". While the protocol waits for a byte it passes the
+// milliseconds left until that byte's deadline, and the pump may sleep that long unless woken
+// (TCommPort::SetDataNotifier says when bytes or calls arrive); 0 asks only for what is pending
+// now to be processed, as between bytes that are already there.
+using MessagePump = std::function<void(std::uint32_t maxWaitMs)>;
 
 // Milliseconds of the steady clock: the tick source for programs.
 std::uint64_t SteadyMilliseconds();
@@ -100,7 +104,7 @@ private:
     // holding the count. Fails on a count above `capacity` right after the count byte.
     bool ReceiveTableHeader(std::uint8_t command, std::uint8_t& count, int capacity);
     bool ReceiveReplyChecksum();
-    void Pump();
+    void Pump(std::uint32_t maxWaitMs);
 
     std::unique_ptr<InstrumentPort> tracer_;  // set when ZEMRIK_TRACE=1; wraps the caller's port
     InstrumentPort* port_;

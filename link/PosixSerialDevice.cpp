@@ -1,7 +1,9 @@
 #include "link/PosixSerialDevice.h"
 
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -10,7 +12,6 @@
 #include <cerrno>
 
 #include "link/Commport.h"
-#include "link/PosixTermios2.h"
 
 namespace zemrik {
 
@@ -55,12 +56,30 @@ DeviceError DeviceErrorFromErrno(int err) {
     }
 }
 
+std::uint32_t EventsFromCounters(const LineCounters& before, const LineCounters& after) {
+    std::uint32_t events = 0;
+    if (after.cts != before.cts) events |= EV_CTS;
+    if (after.dsr != before.dsr) events |= EV_DSR;
+    if (after.ring != before.ring) events |= EV_RING;
+    if (after.dcd != before.dcd) events |= EV_RLSD;
+    if (after.breaks != before.breaks) events |= EV_BREAK;
+    if (after.errors != before.errors) events |= EV_ERR;
+    return events;
+}
+
 PosixSerialDevice::PosixSerialDevice()
     : waitWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      writeWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+      writeWakeFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      epollFd_(::epoll_create1(EPOLL_CLOEXEC)) {
+    epoll_event wake{};
+    wake.events = EPOLLIN;
+    wake.data.fd = waitWakeFd_;
+    if (epollFd_ >= 0 && waitWakeFd_ >= 0) ::epoll_ctl(epollFd_, EPOLL_CTL_ADD, waitWakeFd_, &wake);
+}
 
 PosixSerialDevice::~PosixSerialDevice() {
     Close();
+    if (epollFd_ >= 0) ::close(epollFd_);
     if (waitWakeFd_ >= 0) ::close(waitWakeFd_);
     if (writeWakeFd_ >= 0) ::close(writeWakeFd_);
 }
@@ -79,7 +98,7 @@ void PosixSerialDevice::MarkGoneIf(int err) {
 DeviceError PosixSerialDevice::Open(const std::string& path) {
     Close();
     lastError_ = 0;
-    if (waitWakeFd_ < 0 || writeWakeFd_ < 0) {
+    if (waitWakeFd_ < 0 || writeWakeFd_ < 0 || epollFd_ < 0) {
         lastError_ = EMFILE;
         return DeviceError::Other;
     }
@@ -89,10 +108,18 @@ DeviceError PosixSerialDevice::Open(const std::string& path) {
         return DeviceErrorFromErrno(errno);
     }
     auto saved = std::make_unique<::termios>();
+    LineWord savedWord;
     // Exclusive use: a second open of the tty now fails with EBUSY (except for a privileged
     // process, which the kernel lets through).
-    if (::ioctl(fd, TIOCEXCL) != 0 || ::tcgetattr(fd, saved.get()) != 0) {
+    if (::ioctl(fd, TIOCEXCL) != 0) {
         int err = errno;
+        ::close(fd);
+        lastError_ = err;
+        return err == ENOTTY ? DeviceError::Other : DeviceErrorFromErrno(err);
+    }
+    if (::tcgetattr(fd, saved.get()) != 0 || !GetLineWord(fd, savedWord)) {
+        int err = errno;
+        ::ioctl(fd, TIOCNXCL);
         ::close(fd);
         lastError_ = err;
         return err == ENOTTY ? DeviceError::Other : DeviceErrorFromErrno(err);
@@ -115,14 +142,35 @@ DeviceError PosixSerialDevice::Open(const std::string& path) {
     {
         std::lock_guard<std::mutex> guard(stateLock_);
         savedTermios_ = std::move(saved);
+        savedWord_ = savedWord;
         flags_ = 0;
     }
     gone_ = false;
     writesCancelled_ = false;
+    // A wait cancelled while the last open closed must not end the first wait of this one.
+    cancelWait_ = false;
     txPending_ = false;
     eventMask_ = 0;
     lastLines_ = 0;
     linesKnown_ = false;
+    lastCounters_ = {};
+    haveCounters_ = ReadCounters(fd, lastCounters_);
+    haveLines_ = ::ioctl(fd, TIOCMGET, &lastLines_) == 0 || !NoModemLines(errno);
+    lastLines_ = 0;
+    // Edge-triggered: a wait ends when bytes arrive, not while bytes the reader left are queued.
+    epoll_event arrival{};
+    arrival.events = EPOLLIN | EPOLLET;
+    arrival.data.fd = fd;
+    if (::epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &arrival) != 0) {
+        int err = errno;
+        ::tcsetattr(fd, TCSANOW, savedTermios_.get());
+        ::ioctl(fd, TIOCNXCL);
+        ::close(fd);
+        lastError_ = err;
+        return DeviceError::Other;
+    }
+    unsigned int lsr = 0;
+    haveLsr_ = ::ioctl(fd, TIOCSERGETLSR, &lsr) == 0;
     {
         std::lock_guard<std::mutex> guard(rxLock_);
         rxTaken_ = 0;
@@ -135,9 +183,16 @@ DeviceError PosixSerialDevice::Open(const std::string& path) {
 void PosixSerialDevice::Close() {
     int fd = fd_.exchange(-1);
     if (fd < 0) return;
+    ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
     std::lock_guard<std::mutex> guard(stateLock_);
     if (!gone_) {
-        if (savedTermios_) ::tcsetattr(fd, TCSANOW, savedTermios_.get());
+        // Whatever is still queued either way goes first: a cut-short write must not leave at
+        // the old speed, and close must not wait for the line to drain it.
+        ::tcflush(fd, TCIOFLUSH);
+        if (savedTermios_) {
+            ::tcsetattr(fd, TCSANOW, savedTermios_.get());
+            SetLineWord(fd, savedWord_);
+        }
         ::ioctl(fd, TIOCNXCL);
     }
     savedTermios_.reset();
@@ -157,33 +212,10 @@ bool PosixSerialDevice::SetTimeouts() {
 bool PosixSerialDevice::GetState(Dcb& dcb) {
     if (!Usable()) return Fail(gone_ ? EIO : EBADF);
     std::lock_guard<std::mutex> guard(stateLock_);
-    ::termios tio{};
-    unsigned baud = 0;
-    if (::tcgetattr(fd_, &tio) != 0 || !GetCustomBaud(fd_, &baud)) return Fail(errno);
-    dcb.BaudRate = baud;
+    LineWord word;
+    if (!GetLineWord(fd_, word)) return Fail(errno);
+    DcbFromLineWord(word, dcb);
     dcb.Flags = flags_;
-    switch (tio.c_cflag & CSIZE) {
-        case CS5:
-            dcb.ByteSize = 5;
-            break;
-        case CS6:
-            dcb.ByteSize = 6;
-            break;
-        case CS7:
-            dcb.ByteSize = 7;
-            break;
-        default:
-            dcb.ByteSize = 8;
-            break;
-    }
-    if (!(tio.c_cflag & PARENB)) {
-        dcb.Parity = 0;
-    } else if (tio.c_cflag & CMSPAR) {
-        dcb.Parity = (tio.c_cflag & PARODD) ? 3 : 4;
-    } else {
-        dcb.Parity = (tio.c_cflag & PARODD) ? 1 : 2;
-    }
-    dcb.StopBits = (tio.c_cflag & CSTOPB) ? 2 : 0;
     return true;
 }
 
@@ -192,39 +224,20 @@ bool PosixSerialDevice::SetState(const Dcb& dcb) {
     if (dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 || dcb.StopBits > 2 || dcb.BaudRate == 0) {
         return Fail(EINVAL);
     }
+    // All or nothing: settings and speed go in one call, a refused DTR change puts them back, and
+    // the flags GetState reports change only with success.
     std::lock_guard<std::mutex> guard(stateLock_);
-    ::termios tio{};
-    if (::tcgetattr(fd_, &tio) != 0) return Fail(errno);
-    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    tio.c_cflag |= kSizes[dcb.ByteSize - 5];
-    switch (dcb.Parity) {
-        case 1:
-            tio.c_cflag |= PARENB | PARODD;
-            break;
-        case 2:
-            tio.c_cflag |= PARENB;
-            break;
-        case 3:
-            tio.c_cflag |= PARENB | PARODD | CMSPAR;
-            break;
-        case 4:
-            tio.c_cflag |= PARENB | CMSPAR;
-            break;
-        default:
-            break;
-    }
-    // Linux has no one-and-a-half stop bits; two is the nearest a receiver tolerates.
-    if (dcb.StopBits != 0) tio.c_cflag |= CSTOPB;
-    bool handshake = (dcb.Flags & DCB_OUTX_CTS_FLOW) != 0 ||
-                     (dcb.Flags & DCB_RTS_CONTROL_MASK) == DCB_RTS_CONTROL_HANDSHAKE;
-    if (handshake) tio.c_cflag |= CRTSCTS;
-    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(errno);
-    if (!SetCustomBaud(fd_, dcb.BaudRate)) return Fail(errno);
+    LineWord old;
+    if (!GetLineWord(fd_, old)) return Fail(errno);
+    if (!SetLineWord(fd_, LineWordFromDcb(old.cflag, dcb))) return Fail(errno);
     // DTR follows the DTR-control member. A pseudo-terminal has no DTR line: that is no error.
     int dtr = TIOCM_DTR;
     bool raise = (dcb.Flags & DCB_DTR_CONTROL_MASK) == DCB_DTR_CONTROL_ENABLE;
-    if (::ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &dtr) != 0 && !NoModemLines(errno)) return Fail(errno);
+    if (::ioctl(fd_, raise ? TIOCMBIS : TIOCMBIC, &dtr) != 0 && !NoModemLines(errno)) {
+        int err = errno;
+        SetLineWord(fd_, old);
+        return Fail(err);
+    }
     flags_ = dcb.Flags;
     return true;
 }
@@ -242,6 +255,26 @@ void PosixSerialDevice::CancelWait() {
 }
 
 bool PosixSerialDevice::ReadModemLines(int& lines) { return ::ioctl(fd_, TIOCMGET, &lines) == 0; }
+
+bool PosixSerialDevice::ReadCounters(int fd, LineCounters& counters) {
+    serial_icounter_struct icount{};
+    if (::ioctl(fd, TIOCGICOUNT, &icount) != 0) return false;
+    auto u = [](int v) { return static_cast<std::uint32_t>(v); };
+    counters = {
+        u(icount.cts), u(icount.dsr),
+        u(icount.rng), u(icount.dcd),
+        u(icount.brk), u(icount.frame) + u(icount.parity) + u(icount.overrun) + u(icount.buf_overrun)};
+    return true;
+}
+
+bool PosixSerialDevice::TransmitterEmpty() {
+    if (haveLsr_) {
+        unsigned int lsr = 0;
+        if (::ioctl(fd_, TIOCSERGETLSR, &lsr) == 0) return (lsr & TIOCSER_TEMT) != 0;
+    }
+    int outQueue = 0;
+    return ::ioctl(fd_, TIOCOUTQ, &outQueue) == 0 && outQueue == 0;
+}
 
 bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
     mask = 0;
@@ -276,8 +309,12 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
         lastRxTotal_ = rxTotal;
 
         int lines = 0;
-        bool haveLines = ReadModemLines(lines);
-        if (haveLines) {
+        LineCounters counters;
+        bool haveLines = false;
+        if (haveCounters_ && ReadCounters(fd_, counters)) {
+            occurred |= EventsFromCounters(lastCounters_, counters);
+            lastCounters_ = counters;
+        } else if (!haveCounters_ && haveLines_ && (haveLines = ReadModemLines(lines))) {
             if (linesKnown_) {
                 int changed = lines ^ lastLines_;
                 if (changed & TIOCM_CTS) occurred |= EV_CTS;
@@ -291,12 +328,9 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
             MarkGoneIf(errno);
         }
 
-        if (txPending_) {
-            int outQueue = 0;
-            if (::ioctl(fd_, TIOCOUTQ, &outQueue) == 0 && outQueue == 0) {
-                txPending_ = false;
-                occurred |= EV_TXEMPTY;
-            }
+        if (txPending_ && TransmitterEmpty()) {
+            txPending_ = false;
+            occurred |= EV_TXEMPTY;
         }
 
         occurred &= want;
@@ -305,16 +339,23 @@ bool PosixSerialDevice::WaitEvent(std::uint32_t& mask) {
             return true;
         }
 
-        pollfd fds[2] = {{fd_, static_cast<short>(rxCount == 0 ? POLLIN : 0), 0}, {waitWakeFd_, POLLIN, 0}};
-        // Modem lines and the draining transmit queue can only be sampled.
-        int timeout = (haveLines || txPending_ || rxCount > 0) ? kModemPollMs : -1;
-        int ready = ::poll(fds, 2, timeout);
-        if (ready < 0) {
+        // Counters, modem lines and the draining transmitter can only be looked at.
+        const int timeout = (haveCounters_ || haveLines || txPending_) ? kModemPollMs : -1;
+        epoll_event ready[2] = {};
+        const int count = ::epoll_wait(epollFd_, ready, 2, timeout);
+        if (count < 0) {
             if (errno == EINTR) continue;
             return Fail(errno);
         }
-        if (fds[1].revents & POLLIN) Drain(waitWakeFd_);
-        if (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) gone_ = true;
+        for (int i = 0; i < count; ++i) {
+            if (ready[i].data.fd == waitWakeFd_) {
+                Drain(waitWakeFd_);
+            } else if (ready[i].events & (EPOLLHUP | EPOLLERR)) {
+                // Said once, so the port learns it; later waits sleep until cancelled.
+                gone_ = true;
+                return Fail(EIO);
+            }
+        }
     }
 }
 

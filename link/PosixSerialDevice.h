@@ -6,16 +6,28 @@
 #include <mutex>
 #include <string>
 
+#include "link/PosixTermios2.h"
 #include "link/SerialDevice.h"
 
 struct termios;
 
 // A serial device on Linux: a tty (ttyS, ttyUSB, ttyACM) or a pseudo-terminal, in raw mode.
 //
-// Event waits poll the descriptor together with an eventfd, which CancelWait and SetEventMask
-// ring; Write waits for room together with a second eventfd, which CancelWrite rings. Modem lines
-// are sampled every kModemPollMs inside a wait (TIOCMIWAIT cannot be cancelled). A pseudo-terminal
-// has no modem lines: it reports CTS and DSR on and raises no line events.
+// Event waits watch the descriptor edge-triggered (new bytes end a wait, bytes left queued do
+// not) together with an eventfd, which CancelWait, SetEventMask and Write ring; Write waits for room together
+// with a second eventfd, which CancelWrite rings.
+//
+// Where the events come from:
+// - EV_RXCHAR: the count of bytes ever received grew.
+// - EV_CTS, EV_DSR, EV_RLSD, EV_RING, EV_BREAK, EV_ERR: the driver's interrupt counters
+//   (TIOCGICOUNT), looked at every kModemPollMs inside a wait (TIOCMIWAIT cannot be cancelled).
+//   Counting catches a pulse shorter than that. A driver without counters has its modem lines
+//   sampled instead, and then reports neither breaks nor errors.
+// - EV_TXEMPTY: after a write, once the transmitter is empty (TIOCSERGETLSR where the driver has
+//   it, otherwise once the output queue is empty).
+// A pseudo-terminal has neither counters nor modem lines nor a line status register: it reports
+// CTS and DSR on and produces only EV_RXCHAR and EV_TXEMPTY, never EV_CTS, EV_DSR, EV_RLSD,
+// EV_RING, EV_BREAK or EV_ERR.
 //
 // Once the device is gone (hang-up, EIO, end of file) every call fails at once and WaitEvent
 // blocks on the cancel eventfd only, so the worker threads neither spin nor touch a dead fd.
@@ -23,6 +35,18 @@ namespace zemrik {
 
 // errno of a failed open or call -> the port's closed error set.
 DeviceError DeviceErrorFromErrno(int err);
+
+// The driver's interrupt counters that become events.
+struct LineCounters {
+    std::uint32_t cts = 0;
+    std::uint32_t dsr = 0;
+    std::uint32_t ring = 0;
+    std::uint32_t dcd = 0;
+    std::uint32_t breaks = 0;
+    std::uint32_t errors = 0;  // framing, parity and overrun errors, the driver's lost bytes
+};
+// The events between two readings of the counters (they only grow, and wrap).
+std::uint32_t EventsFromCounters(const LineCounters& before, const LineCounters& after);
 
 class PosixSerialDevice final : public SerialDevice {
 public:
@@ -58,18 +82,21 @@ public:
     bool Escape(int code) override;
     bool IsGone() const override { return gone_; }
 
-    int Descriptor() const { return fd_; }
-
 private:
     bool Usable() const { return fd_ >= 0 && !gone_; }
     bool Fail(int err);
     void MarkGoneIf(int err);
     // TIOCMGET; false on a device without modem lines.
     bool ReadModemLines(int& lines);
+    // TIOCGICOUNT; false on a driver without counters.
+    static bool ReadCounters(int fd, LineCounters& counters);
+    // Whether a write has fully left the line.
+    bool TransmitterEmpty();
 
     std::atomic<int> fd_{-1};
     int waitWakeFd_ = -1;   // eventfd: ends a WaitEvent
     int writeWakeFd_ = -1;  // eventfd: ends a Write's wait for room
+    int epollFd_ = -1;      // the open descriptor (edge-triggered) and waitWakeFd_
     std::atomic<bool> gone_{false};
     std::atomic<int> lastError_{0};
     std::atomic<std::uint32_t> eventMask_{0};
@@ -80,11 +107,16 @@ private:
 
     std::mutex stateLock_;                     // guards flags_ and the line settings' read-change-write
     std::unique_ptr<::termios> savedTermios_;  // restored on close
+    LineWord savedWord_;                       // with the speed, which termios may not hold
     std::uint32_t flags_ = 0;
 
-    // Used by the status thread only, inside WaitEvent; Open resets them before any thread runs.
+    // Used by the status thread only, inside WaitEvent; Open sets them before any thread runs.
     int lastLines_ = 0;
     bool linesKnown_ = false;
+    bool haveCounters_ = false;
+    bool haveLines_ = false;
+    LineCounters lastCounters_;
+    bool haveLsr_ = false;
     // EV_RXCHAR is reported when the count of bytes ever received grows: the bytes Read and
     // Purge took plus those still queued. Comparing queue sizes alone misses bytes that arrive
     // after a Read emptied the queue back to the size it had, and they would wait for the read

@@ -2,24 +2,6 @@
 
 namespace zemrik {
 
-const char* DeviceErrorText(DeviceError error) {
-    switch (error) {
-        case DeviceError::None:
-            return "no error";
-        case DeviceError::NotFound:
-            return "no such device";
-        case DeviceError::Permission:
-            return "permission denied";
-        case DeviceError::Busy:
-            return "device in use";
-        case DeviceError::Gone:
-            return "device gone";
-        case DeviceError::Other:
-            break;
-    }
-    return "device error";
-}
-
 std::string PortOpenReason(DeviceError error, std::string_view path) {
     const std::string device = path.empty() ? std::string("порт") : "порт " + std::string(path);
     switch (error) {

@@ -18,7 +18,6 @@ namespace zemrik {
 
 enum class DeviceError { None, NotFound, Permission, Busy, Gone, Other };
 
-const char* DeviceErrorText(DeviceError error);
 // Why a port did not open, in Russian, for the line under "Ошибка открытия COM порта!" (the
 // main window's message box and zemrik-cli alike); a permission refusal names the dialout group.
 std::string PortOpenReason(DeviceError error, std::string_view path);

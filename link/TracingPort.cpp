@@ -1,5 +1,7 @@
 #include "link/TracingPort.h"
 
+#include "link/HexDump.h"
+
 #include <cstdlib>
 #include <ostream>
 #include <string_view>
@@ -13,23 +15,7 @@ TracingPort::TracingPort(InstrumentPort& inner, std::ostream& out, std::string p
 TracingPort::~TracingPort() { Flush(); }
 
 void TracingPort::Line(const char* direction, const std::uint8_t* data, std::size_t count) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string line = prefix_;
-    line += ' ';
-    line += direction;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i > 0 && i % 16 == 0) {
-            line += '\n';
-            line += prefix_;
-            line += ' ';
-            line += direction;
-        }
-        line += ' ';
-        line += digits[data[i] >> 4];
-        line += digits[data[i] & 0x0F];
-    }
-    line += '\n';
-    out_ << line << std::flush;
+    out_ << HexDumpLines(prefix_ + ' ' + direction, data, count) << std::flush;
 }
 
 void TracingPort::Flush() {

@@ -13,10 +13,11 @@ constexpr std::string_view NoData = "НД";
 
 // A number and its unit; a value that is not a finite number shows "НД" alone, without a unit
 // that would suggest a measurement.
+// A unit larger by 10^-decimalShift scales the stored value on its exact decimal digits.
 std::string NumberWithUnit(double value, int precision, int digits, std::string_view sep,
-                           std::string_view unit) {
+                           std::string_view unit, int decimalShift = 0) {
     if (!std::isfinite(value)) return std::string(NoData);
-    std::string text = FormatFixed(value, precision, digits, sep);
+    std::string text = FormatFixed(value, precision, digits, sep, decimalShift);
     text += unit;
     return text;
 }
@@ -28,13 +29,13 @@ float Log10AsFloat(double magnitude) {
 }
 
 SectionTexts SectionAt(const MeasurementRecord& r, int s, int lengthPrecision, std::string_view sep) {
-    const std::size_t at = SectionOffset(s);
+    const CableBytes section(r.data() + SectionOffset(s), CableRecordSize);
     SectionTexts t;
-    t.CLbl = NumberWithUnit(RecordFloat(r, at + rec::SecC), 5, 1, sep, " нФ/км");
-    t.RLbl = NumberWithUnit(RecordFloat(r, at + rec::SecR), 5, 1, sep, " Ом/км");
-    t.dLbl = NumberWithUnit(r[at + rec::SecD] / 100.0, 5, 2, sep, " мм");
-    t.MaterialLbl = r[at + rec::SecMaterial] == 0 ? "Медь" : "Алюминий";
-    t.LLbl = NumberWithUnit(RecordFloat(r, at + rec::SecLength), lengthPrecision, 1, sep, " м");
+    t.CLbl = NumberWithUnit(CableFloat(section, cab::C), 5, 1, sep, " нФ/км");
+    t.RLbl = NumberWithUnit(CableFloat(section, cab::R), 5, 1, sep, " Ом/км");
+    t.dLbl = DiameterText(section, sep) + " мм";
+    t.MaterialLbl = MaterialText(section[cab::Material]);
+    t.LLbl = NumberWithUnit(CableFloat(section, cab::Length), lengthPrecision, 1, sep, " м");
     return t;
 }
 
@@ -70,9 +71,9 @@ std::string InsulationText(float v, std::string_view sep) {
     const float g = Log10AsFloat(std::fabs(static_cast<double>(v)));
     if (g < 3.0f) return NumberWithUnit(v, 5, 1, sep, " кОм");
     // The unit's M is a Latin capital letter, as the instrument's documents write it.
-    if (g < 6.0f) return NumberWithUnit(static_cast<double>(v) * 0.001, 5, 1, sep, " MОм");
+    if (g < 6.0f) return NumberWithUnit(v, 5, 1, sep, " MОм", -3);
     if (v >= 20000000.0f) return "> 20 ГОм";
-    return NumberWithUnit(static_cast<double>(v) * 0.000001, 5, 1, sep, " ГОм");
+    return NumberWithUnit(v, 5, 1, sep, " ГОм", -6);
 }
 
 std::string RatioKText(float k, std::string_view sep) { return NumberWithUnit(k, 5, 3, sep, ""); }
@@ -84,7 +85,7 @@ std::string RatioDistanceText(float lxCl, std::string_view sep) {
     if (g < 3.0f) return NumberWithUnit(lxCl, 5, 1, sep, " м");
     if (g < 5.0f) {
         if (a < 10000.0) return NumberWithUnit(lxCl, 5, 0, sep, " м");
-        if (a < 60000.0) return NumberWithUnit(static_cast<double>(lxCl) * 0.001, 5, 2, sep, " км");
+        if (a < 60000.0) return NumberWithUnit(lxCl, 5, 2, sep, " км", -3);
     }
     return "> 60 км";
 }

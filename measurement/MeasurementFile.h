@@ -2,8 +2,11 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
+#include "common/FileIO.h"
 #include "measurement/MeasurementRecord.h"
 
 // Measurement files (*.zmk): a 32-byte header whose byte 0 is the count, then the records.
@@ -11,18 +14,19 @@ namespace zemrik {
 
 inline constexpr std::size_t FileHeaderSize = 32;
 using FileHeader = std::array<std::uint8_t, FileHeaderSize>;
+// A file of 200 records; anything past it is never read.
+inline constexpr std::size_t LargestMeasurementFile = FileHeaderSize + RecordSize * MeasurementList::Capacity;
 
-// Reads the file; only on success do `header` and `list` take its header, count and records.
-// Fails when the file cannot be opened, is shorter than its header says or says more than 200.
+// The file's bytes; only on success do `header` and `list` take its header, count and records.
+// Fails when the bytes are shorter than the header says or it says more than 200. Bytes past the
+// last record are ignored; slots past the count keep what they held.
+bool ParseMeasurementFile(std::span<const std::uint8_t> bytes, MeasurementList& list, FileHeader& header);
+// Sets header[0] to the count; the header then the records in use (nothing for a count above 200).
+std::vector<std::uint8_t> BuildMeasurementFile(const MeasurementList& list, FileHeader& header);
+
+// The same on a file; reading also fails when the file cannot be opened or read. The old file
+// is replaced only once the new one is complete; a failed write leaves it untouched.
 bool ReadMeasurementFile(const std::string& path, MeasurementList& list, FileHeader& header);
-
-// Sets header[0] to the count and writes header and records. The old file is replaced only once
-// the new one is complete; a failed write leaves it untouched.
 bool WriteMeasurementFile(const std::string& path, const MeasurementList& list, FileHeader& header);
-
-// "Не могу открыть файл NAME !" and "Не могу записать файл NAME !" (UTF-8), NAME being the file
-// name part of the path.
-std::string ReadErrorText(const std::string& path);
-std::string WriteErrorText(const std::string& path);
 
 }  // namespace zemrik

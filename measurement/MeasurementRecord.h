@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "cables/CableFields.h"
 #include "common/CodePage.h"
 
 // One stored measurement: 256 raw bytes exactly as the instrument keeps them. Only the fields
@@ -33,13 +34,14 @@ inline constexpr std::size_t TempCode = 59;
 inline constexpr std::size_t Sections = 79;
 inline constexpr std::size_t SectionSize = 32;
 inline constexpr int MaxSections = 5;  // 79 + 5 * 32 = 239; a sixth would run past the record
-// Offsets inside a section (the cable record layout plus the length).
-inline constexpr std::size_t SecName = 0;
-inline constexpr std::size_t SecMaterial = 14;
-inline constexpr std::size_t SecC = 15;
-inline constexpr std::size_t SecR = 19;
-inline constexpr std::size_t SecLength = 23;
-inline constexpr std::size_t SecD = 27;
+// Offsets inside a section: the cable layout, with the length.
+inline constexpr std::size_t SecName = cab::Name;
+inline constexpr std::size_t SecMaterial = cab::Material;
+inline constexpr std::size_t SecC = cab::C;
+inline constexpr std::size_t SecR = cab::R;
+inline constexpr std::size_t SecLength = cab::Length;
+inline constexpr std::size_t SecD = cab::D;
+static_assert(SectionSize == CableRecordSize);
 }  // namespace rec
 
 enum MeasKind : int { KindRs = 0, KindDR = 1, KindCx = 2, KindLx = 3, KindRi = 4, KindCl = 5, KindCR = 6 };

@@ -11,7 +11,7 @@ for bin in build-fuzz/fuzz/fuzz_*; do
   seeds=fuzz/corpus/${name#fuzz_}
   work=$(mktemp -d)
   log=$work/log
-  if "$bin" -max_total_time="$seconds" -max_len=20000 -print_final_stats=1 -artifact_prefix="$work/" \
+  if "$bin" -max_total_time="$seconds" -max_len=52000 -print_final_stats=1 -artifact_prefix="$work/" \
       "$work" "$seeds" >"$log" 2>&1; then
     result=ok
   else

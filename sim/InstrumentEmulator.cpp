@@ -96,12 +96,12 @@ void InstrumentEmulator::Step(std::uint8_t byte, std::vector<EmulatorReply>& rep
             return;
         case State::Synced1:
             if (byte == SyncSecond) {
+                ++handshakesHeard_;
                 if (faults_.noHandshake) {
                     state_ = State::Idle;
                     return;
                 }
                 replies.push_back({faults_.handshakeDelayMs, {faults_.handshakeByte}});
-                ++handshakesAnswered_;
                 state_ = State::AwaitCommand;
             } else if (byte != SyncFirst) {
                 state_ = State::Idle;
@@ -120,7 +120,6 @@ void InstrumentEmulator::Step(std::uint8_t byte, std::vector<EmulatorReply>& rep
             frame_.push_back(byte);
             if (Missing() == 0) {
                 Execute(replies);
-                ++commandsHandled_;
                 Reset();
             }
             return;

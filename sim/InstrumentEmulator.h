@@ -43,7 +43,6 @@ public:
     const EmulatorFaults& Faults() const { return faults_; }
     // How many records the memory holds before a write answers 2 (no room); at most 200.
     void SetCapacity(int capacity);
-    int Capacity() const { return capacity_; }
 
     // The instrument's memory as it keeps it: names in code page 866.
     const std::vector<MeasurementRecord>& Records() const { return records_; }
@@ -63,9 +62,8 @@ public:
     // Forgets any partial handshake or request.
     void Reset();
 
-    // Counters for tests and traces.
-    int HandshakesAnswered() const { return handshakesAnswered_; }
-    int CommandsHandled() const { return commandsHandled_; }
+    // A handshake heard starts a new exchange, answered or not: the line drops the old one's replies.
+    int HandshakesHeard() const { return handshakesHeard_; }
 
 private:
     enum class State { Idle, Synced1, AwaitCommand, Frame };
@@ -85,8 +83,7 @@ private:
 
     State state_ = State::Idle;
     std::vector<std::uint8_t> frame_;  // the request from its command byte on
-    int handshakesAnswered_ = 0;
-    int commandsHandled_ = 0;
+    int handshakesHeard_ = 0;
 };
 
 }  // namespace zemrik

@@ -14,15 +14,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cables/CableTableFile.h"
+#include "link/HexDump.h"
 #include "measurement/MeasurementFile.h"
 #include "sim/InstrumentEmulator.h"
+#include "sim/ReplyLine.h"
 
 namespace zemrik {
 
@@ -31,9 +33,6 @@ namespace {
 // A request that stops arriving half-way is dropped after this much silence, so that the next
 // handshake is heard again.
 constexpr std::uint64_t FrameIdleResetUs = 2'000'000;
-
-// How late a paced byte may be before the line counts as having paused.
-constexpr std::uint64_t PaceSlackUs = 2'000;
 
 class UniqueFd {
 public:
@@ -57,19 +56,31 @@ private:
     int fd_ = -1;
 };
 
-// Removes the symlink when the run ends, however it ends.
+// Where the symlink at `path` points; nullopt when it is no symlink.
+std::optional<std::string> LinkTarget(const std::string& path) {
+    std::vector<char> buffer(4096);
+    ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= buffer.size()) return std::nullopt;
+    return std::string(buffer.data(), static_cast<std::size_t>(n));
+}
+
+// Removes the symlink when the run ends, however it ends, unless it no longer is ours.
 class LinkGuard {
 public:
     LinkGuard() = default;
     ~LinkGuard() {
-        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!path_.empty() && LinkTarget(path_) == target_) ::unlink(path_.c_str());
     }
     LinkGuard(const LinkGuard&) = delete;
     LinkGuard& operator=(const LinkGuard&) = delete;
-    void Set(std::string path) { path_ = std::move(path); }
+    void Set(std::string path, std::string target) {
+        path_ = std::move(path);
+        target_ = std::move(target);
+    }
 
 private:
     std::string path_;
+    std::string target_;
 };
 
 std::uint64_t NowUs() {
@@ -87,20 +98,7 @@ bool Fail(const std::string& what) {
 bool FailErrno(const std::string& what) { return Fail(what + ": " + std::strerror(errno)); }
 
 void Trace(const char* direction, const std::uint8_t* data, std::size_t count) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string line;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (i % 16 == 0) {
-            if (i > 0) line += '\n';
-            line += "zemrik-sim ";
-            line += direction;
-        }
-        line += ' ';
-        line += digits[data[i] >> 4];
-        line += digits[data[i] & 0x0F];
-    }
-    line += '\n';
-    std::fputs(line.c_str(), stderr);
+    std::fputs(HexDumpLines(std::string("zemrik-sim ") + direction, data, count).c_str(), stderr);
     std::fflush(stderr);
 }
 
@@ -138,8 +136,8 @@ bool OpenPty(Pty& pty) {
 bool MakeLink(const std::string& linkPath, const std::string& target) {
     struct stat st {};
     if (::lstat(linkPath.c_str(), &st) == 0) {
-        // An old link from an emulator that did not end cleanly is replaced; anything else is not ours.
-        if (!S_ISLNK(st.st_mode)) return Fail(linkPath + " exists and is not a symlink");
+        // Only a link an emulator left behind is replaced; anything else belongs to someone.
+        if (!LeftByAnEmulator(linkPath)) return Fail(linkPath + " exists and is not an emulator's old link");
         ::unlink(linkPath.c_str());
     }
     if (::symlink(target.c_str(), linkPath.c_str()) != 0) return FailErrno("symlink " + linkPath);
@@ -185,18 +183,14 @@ bool SaveMemory(const SimOptions& options, const InstrumentEmulator& emulator, F
     return ok;
 }
 
-struct PendingReply {
-    std::uint64_t dueUs;
-    std::vector<std::uint8_t> bytes;
-    std::size_t sent = 0;
-};
-
 class Server {
 public:
     Server(const SimOptions& options, InstrumentEmulator& emulator, int master, int signals)
-        : options_(options), emulator_(emulator), master_(master), signals_(signals) {
-        if (options.paceBaud > 0) byteIntervalUs_ = 10'000'000ull / options.paceBaud;
-    }
+        : options_(options),
+          emulator_(emulator),
+          line_(emulator, options.paceBaud > 0 ? 10'000'000ull / options.paceBaud : 0),
+          master_(master),
+          signals_(signals) {}
 
     // 0 when asked to stop, 1 on a terminal error.
     int Run() {
@@ -211,7 +205,8 @@ public:
             nfds_t count = 2;
             if (!options_.noStdin && watchStdin_) fds[count++] = {STDIN_FILENO, POLLIN, 0};
 
-            int ready = ::poll(fds, count, PollTimeoutMs(NowUs()));
+            timespec timeout{};
+            int ready = ::ppoll(fds, count, Timeout(NowUs(), timeout), nullptr);
             if (ready < 0) {
                 if (errno == EINTR) continue;
                 FailErrno("poll");
@@ -225,13 +220,17 @@ public:
     }
 
 private:
-    int PollTimeoutMs(std::uint64_t now) const {
+    // Wakes to the microsecond when the line says: a paced line must not gain a timer tick per
+    // exchange.
+    const timespec* Timeout(std::uint64_t now, timespec& timeout) const {
         std::uint64_t wakeUs = UINT64_MAX;
-        if (!queue_.empty() && !writeBlocked_) wakeUs = std::max(queue_.front().dueUs, nextByteUs_);
+        if (!writeBlocked_) wakeUs = line_.NextWriteUs().value_or(UINT64_MAX);
         if (emulator_.MidFrame()) wakeUs = std::min(wakeUs, lastRxUs_ + FrameIdleResetUs);
-        if (wakeUs == UINT64_MAX) return -1;
-        if (wakeUs <= now) return 0;
-        return static_cast<int>(std::min<std::uint64_t>((wakeUs - now + 999) / 1000, 60'000));
+        if (wakeUs == UINT64_MAX) return nullptr;
+        const std::uint64_t waitUs = wakeUs > now ? wakeUs - now : 0;
+        timeout.tv_sec = static_cast<time_t>(waitUs / 1'000'000);
+        timeout.tv_nsec = static_cast<long>(waitUs % 1'000'000) * 1000;
+        return &timeout;
     }
 
     // false when stdin ended.
@@ -261,25 +260,15 @@ private:
         const auto count = static_cast<std::size_t>(n);
         if (options_.trace) Trace("rx:", buffer, count);
         lastRxUs_ = NowUs();
-        for (EmulatorReply& reply : emulator_.Receive({buffer, count})) {
-            queue_.push_back({lastRxUs_ + std::uint64_t{reply.delayMs} * 1000, std::move(reply.bytes)});
-        }
+        line_.Receive({buffer, count}, lastRxUs_);
         return true;
     }
 
     bool WriteDue(std::uint64_t now) {
-        while (!queue_.empty() && !writeBlocked_) {
-            PendingReply& front = queue_.front();
-            if (now < front.dueUs || now < nextByteUs_) return true;
-            std::size_t chunk = front.bytes.size() - front.sent;
-            if (byteIntervalUs_ > 0) {
-                // The poll loop wakes in whole milliseconds, which is several byte times at the
-                // usual rates: send every byte that is due by now, so the line keeps its rate.
-                // After a pause the line starts afresh instead of bursting out the idle time.
-                if (now > nextByteUs_ + PaceSlackUs) nextByteUs_ = now;
-                chunk = std::min<std::size_t>(chunk, 1 + (now - nextByteUs_) / byteIntervalUs_);
-            }
-            ssize_t n = ::write(master_, front.bytes.data() + front.sent, chunk);
+        while (!writeBlocked_) {
+            std::span<const std::uint8_t> due = line_.Due(now);
+            if (due.empty()) return true;
+            ssize_t n = ::write(master_, due.data(), due.size());
             if (n < 0) {
                 if (errno == EINTR) continue;
                 if (errno == EAGAIN) {
@@ -290,27 +279,32 @@ private:
                 return false;
             }
             const auto written = static_cast<std::size_t>(n);
-            if (options_.trace) Trace("tx:", front.bytes.data() + front.sent, written);
-            front.sent += written;
-            if (byteIntervalUs_ > 0) nextByteUs_ += byteIntervalUs_ * written;
-            if (front.sent == front.bytes.size()) queue_.pop_front();
+            if (options_.trace) Trace("tx:", due.data(), written);
+            line_.Sent(written, now);
         }
         return true;
     }
 
     const SimOptions& options_;
     InstrumentEmulator& emulator_;
+    ReplyLine line_;
     int master_;
     int signals_;
-    std::deque<PendingReply> queue_;
-    std::uint64_t byteIntervalUs_ = 0;
-    std::uint64_t nextByteUs_ = 0;
     std::uint64_t lastRxUs_ = 0;
     bool writeBlocked_ = false;
     bool watchStdin_ = true;
 };
 
 }  // namespace
+
+// A link an emulator made and left behind (it did not end cleanly): it points at a
+// pseudo-terminal that is gone.
+bool LeftByAnEmulator(const std::string& linkPath) {
+    const std::optional<std::string> target = LinkTarget(linkPath);
+    struct stat st {};
+    return target && target->rfind("/dev/pts/", 0) == 0 && ::stat(target->c_str(), &st) != 0 &&
+           errno == ENOENT;
+}
 
 int RunSimulator(const SimOptions& options) {
     InstrumentEmulator emulator(options.capacity);
@@ -340,7 +334,7 @@ int RunSimulator(const SimOptions& options) {
     LinkGuard link;
     if (!options.linkPath.empty()) {
         if (!MakeLink(options.linkPath, pty.slavePath)) return 2;
-        link.Set(options.linkPath);
+        link.Set(options.linkPath, pty.slavePath);
     }
 
     std::printf("%s\n", pty.slavePath.c_str());

@@ -1,142 +1,109 @@
 #include "sim/SimOptions.h"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <limits>
+#include <sstream>
 
 namespace zemrik {
 
 namespace {
 
-// Decimal, or hexadecimal with a 0x prefix (or always hexadecimal when `hex`).
-std::optional<std::uint64_t> ParseNumber(const std::string& text, bool hex, std::uint64_t max) {
-    std::string_view digits = text;
-    int base = hex ? 16 : 10;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        digits.remove_prefix(2);
-        base = 16;
-    }
-    if (digits.empty()) return std::nullopt;
-    std::uint64_t value = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-    if (ec != std::errc{} || end != digits.data() + digits.size() || value > max) return std::nullopt;
-    return value;
+constexpr std::uint32_t MaxMs = 24 * 3600 * 1000;
+
+// One byte in hexadecimal, with or without 0x: "A5", "0x5a".
+std::optional<std::uint8_t> HexByte(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    unsigned value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || value > 0xFF)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(value);
+}
+
+// A byte-sized number option (0 to 255) stored into `target`.
+template <typename Target>
+void ByteOption(CLI::App& app, const std::string& name, Target& target, const std::string& what) {
+    app.add_option_function<unsigned>(
+           name, [&target](unsigned value) { target = static_cast<std::uint8_t>(value); }, what)
+        ->check(CLI::Range(0u, 255u).description(""))
+        ->type_name("N");
 }
 
 }  // namespace
 
-std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error) {
-    SimOptions options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& flag = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) {
-                error = flag + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto number = [&](std::uint64_t max, bool hex = false) -> std::optional<std::uint64_t> {
-            std::string text;
-            if (!value(text)) return std::nullopt;
-            auto parsed = ParseNumber(text, hex, max);
-            if (!parsed) error = flag + ": bad value '" + text + "' (0 to " + std::to_string(max) + ")";
-            return parsed;
-        };
-        constexpr std::uint64_t maxMs = 24 * 3600 * 1000;
+SimParse ParseSimOptions(const std::vector<std::string>& args) {
+    SimOptions o;
+    CLI::App app{
+        "An emulated instrument on a pseudo-terminal. Prints the terminal's path as its first line, then\n"
+        "answers the instrument protocol until SIGINT/SIGTERM/SIGHUP or until its stdin ends.",
+        "zemrik-sim"};
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return "zemrik-sim: " + std::string(e.what()) + "\nRun with --help for more information.\n";
+    });
 
-        if (flag == "--help" || flag == "-h") {
-            options.help = true;
-        } else if (flag == "--records") {
-            if (!value(options.recordsPath)) return std::nullopt;
-        } else if (flag == "--cables") {
-            if (!value(options.cablesPath)) return std::nullopt;
-        } else if (flag == "--save-records") {
-            if (!value(options.saveRecordsPath)) return std::nullopt;
-        } else if (flag == "--save-cables") {
-            if (!value(options.saveCablesPath)) return std::nullopt;
-        } else if (flag == "--link") {
-            if (!value(options.linkPath)) return std::nullopt;
-        } else if (flag == "--capacity") {
-            auto n = number(InstrumentEmulator::MaxRecords);
-            if (!n) return std::nullopt;
-            options.capacity = static_cast<int>(*n);
-        } else if (flag == "--no-handshake") {
-            options.faults.noHandshake = true;
-        } else if (flag == "--handshake-byte") {
-            auto n = number(0xFF, true);
-            if (!n) return std::nullopt;
-            options.faults.handshakeByte = static_cast<std::uint8_t>(*n);
-        } else if (flag == "--handshake-delay") {
-            auto n = number(maxMs);
-            if (!n) return std::nullopt;
-            options.faults.handshakeDelayMs = static_cast<std::uint32_t>(*n);
-        } else if (flag == "--bad-checksum") {
-            options.faults.badChecksum = true;
-        } else if (flag == "--status") {
-            auto n = number(0xFF);
-            if (!n) return std::nullopt;
-            options.faults.status = static_cast<std::uint8_t>(*n);
-        } else if (flag == "--no-further-byte") {
-            options.faults.noFurtherByte = true;
-        } else if (flag == "--refuse-writes") {
-            auto n = number(0xFF);
-            if (!n) return std::nullopt;
-            options.faults.refuseWrites = static_cast<std::uint8_t>(*n);
-        } else if (flag == "--stop-after") {
-            auto n = number(std::numeric_limits<std::uint32_t>::max());
-            if (!n) return std::nullopt;
-            options.faults.stopAfter = static_cast<std::size_t>(*n);
-        } else if (flag == "--delay") {
-            auto n = number(maxMs);
-            if (!n) return std::nullopt;
-            options.faults.delayMs = static_cast<std::uint32_t>(*n);
-        } else if (flag == "--pace-baud") {
-            auto n = number(10'000'000);
-            if (!n) return std::nullopt;
-            options.paceBaud = static_cast<std::uint32_t>(*n);
-        } else if (flag == "--no-stdin") {
-            options.noStdin = true;
-        } else if (flag == "--trace") {
-            options.trace = true;
-        } else {
-            error = "unknown argument '" + flag + "'";
-            return std::nullopt;
-        }
+    app.option_defaults()->group("Memory");
+    app.add_option("--records", o.recordsPath, "start with the records of a measurement file")
+        ->type_name("FILE.zmk");
+    app.add_option("--cables", o.cablesPath, "start with the cable table of a cable table file")
+        ->type_name("FILE.cbl");
+    app.add_option("--save-records", o.saveRecordsPath, "at exit, write the records it holds")
+        ->type_name("FILE.zmk");
+    app.add_option("--save-cables", o.saveCablesPath, "at exit, write the cable table it holds")
+        ->type_name("FILE.cbl");
+    app.add_option("--capacity", o.capacity, "records it has room for, 0 to 200 (default 200)")
+        ->check(CLI::Range(0, InstrumentEmulator::MaxRecords).description(""))
+        ->type_name("N");
+
+    app.option_defaults()->group("Faults");
+    app.add_flag("--no-handshake", o.faults.noHandshake, "never answer the handshake");
+    app.add_option_function<std::string>(
+           "--handshake-byte", [&o](const std::string& text) { o.faults.handshakeByte = *HexByte(text); },
+           "answer the handshake with this byte instead of A5")
+        ->check(CLI::Validator(
+            [](const std::string& text) { return HexByte(text) ? std::string() : "wants one byte in hex"; },
+            "", "HEX"))
+        ->type_name("HEX");
+    app.add_option("--handshake-delay", o.faults.handshakeDelayMs, "wait before answering the handshake")
+        ->check(CLI::Range(0u, MaxMs).description(""))
+        ->type_name("MS");
+    app.add_flag("--bad-checksum", o.faults.badChecksum, "read replies carry a wrong checksum");
+    ByteOption(app, "--status", o.faults.status, "every read answers status N and nothing more");
+    app.add_flag("--no-further-byte", o.faults.noFurtherByte, "omit the byte after a write or delete result");
+    ByteOption(app, "--refuse-writes", o.faults.refuseWrites,
+               "answer record and cable writes with N, store nothing");
+    app.add_option_function<std::uint32_t>(
+           "--stop-after", [&o](std::uint32_t k) { o.faults.stopAfter = k; },
+           "send only the first K bytes of every command reply")
+        ->type_name("K");
+    app.add_option("--delay", o.faults.delayMs, "wait before every command reply")
+        ->check(CLI::Range(0u, MaxMs).description(""))
+        ->type_name("MS");
+
+    app.option_defaults()->group("Line");
+    app.add_option("--pace-baud", o.paceBaud, "send no faster than a line of N bit/s (10 bits a byte)")
+        ->check(CLI::Range(0u, 10'000'000u).description(""))
+        ->type_name("N");
+    app.add_option("--link", o.linkPath, "also make PATH a symlink to the terminal (removed at exit)")
+        ->type_name("PATH");
+    app.add_flag("--no-stdin", o.noStdin, "do not watch stdin (for running in the background)");
+    app.add_flag("--trace", o.trace, "print every byte in and out as hex on stderr");
+
+    SimParse result;
+    try {
+        // CLI11 takes the words last first.
+        std::vector<std::string> reversed(args.rbegin(), args.rend());
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        std::ostringstream out;
+        std::ostringstream err;
+        result.exitCode = app.exit(e, out, err) == 0 ? 0 : 2;
+        result.out = out.str();
+        result.err = err.str();
+        return result;
     }
-    return options;
-}
-
-std::string SimUsage() {
-    return R"(usage: zemrik-sim [options]
-An emulated instrument on a pseudo-terminal. Prints the terminal's path as its first line, then
-answers the instrument protocol until SIGINT/SIGTERM or until its stdin ends.
-
-Memory:
-  --records FILE.zmk       start with the records of a measurement file
-  --cables FILE.cbl        start with the cable table of a cable table file
-  --save-records FILE.zmk  write the records it holds to a measurement file at exit
-  --save-cables FILE.cbl   write the cable table it holds to a cable table file at exit
-  --capacity N             records it has room for, 0 to 200 (default 200)
-
-Faults:
-  --no-handshake           never answer the handshake
-  --handshake-byte HEX     answer the handshake with this byte instead of A5
-  --handshake-delay MS     wait before answering the handshake
-  --bad-checksum           read replies carry a wrong checksum
-  --status N               every read answers status N (non-zero) and nothing more
-  --no-further-byte        omit the byte after a write or delete result
-  --refuse-writes N        answer record and cable writes with N, store nothing
-  --stop-after K           send only the first K bytes of every command reply
-  --delay MS               wait before every command reply
-
-Line:
-  --pace-baud N            send no faster than a line of N bit/s (10 bits a byte)
-  --link PATH              also make PATH a symlink to the terminal (removed at exit)
-  --no-stdin               do not watch stdin (for running in the background)
-  --trace                  print every byte in and out as hex on stderr
-  --help                   this text
-)";
+    result.options = o;
+    return result;
 }
 
 }  // namespace zemrik

@@ -21,13 +21,16 @@ struct SimOptions {
     std::uint32_t paceBaud = 0;  // 0: send as fast as the terminal takes it
     bool noStdin = false;
     bool trace = false;
-    bool help = false;
 };
 
-// Parses the arguments after the program name. On a bad command line returns nullopt and puts
-// the reason in `error`.
-std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string& error);
+struct SimParse {
+    std::optional<SimOptions> options;  // set: run with them; otherwise exit with exitCode
+    int exitCode = 0;                   // 0 after --help, 2 on a usage error
+    std::string out;                    // the --help text
+    std::string err;                    // the usage error
+};
 
-std::string SimUsage();
+// Parses the arguments after the program name (CLI11); prints nothing.
+SimParse ParseSimOptions(const std::vector<std::string>& args);
 
 }  // namespace zemrik

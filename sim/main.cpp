@@ -6,16 +6,11 @@
 #include "sim/SimOptions.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    std::string error;
-    auto options = zemrik::ParseSimOptions(args, error);
-    if (!options) {
-        std::fprintf(stderr, "zemrik-sim: %s\n%s", error.c_str(), zemrik::SimUsage().c_str());
-        return 2;
+    const zemrik::SimParse parsed = zemrik::ParseSimOptions({argv + (argc > 0 ? 1 : 0), argv + argc});
+    if (!parsed.options) {
+        std::fputs(parsed.out.c_str(), stdout);
+        std::fputs(parsed.err.c_str(), stderr);
+        return parsed.exitCode;
     }
-    if (options->help) {
-        std::fputs(zemrik::SimUsage().c_str(), stdout);
-        return 0;
-    }
-    return zemrik::RunSimulator(*options);
+    return zemrik::RunSimulator(*parsed.options);
 }

@@ -37,7 +37,10 @@ TEST(FormatFixed, RoundsToDigitsAndSignificantDigitsElseScientific) {
         {123456, 5, 1, "1.2346E5"}, {100000, 5, 1, "1E5"}, {99999.5, 5, 1, "1E5"}, {99999.96, 5, 1, "1E5"},
         {120000, 5, 0, "1.2E5"}, {-123456, 5, 1, "-1.2346E5"}, {1.5e20, 5, 1, "1.5E20"},
         {123456789, 6, 1, "1.23457E8"}, {1234567, 6, 1, "1.23457E6"}, {99999, 5, 1, "99999.0"},
-        {3.0e38, 5, 1, "3E38"}, {10, 1, 0, "1E1"}, {9.6, 1, 0, "1E1"}, {9.4, 1, 2, "9.00"}};
+        {3.0e38, 5, 1, "3E38"}, {10, 1, 0, "1E1"}, {9.6, 1, 0, "1E1"}, {9.4, 1, 2, "9.00"},
+        // The far ends of a double: every digit of their long expansions is exact.
+        {1.7976931348623157e308, 5, 1, "1.7977E308"}, {4.9406564584124654e-324, 5, 1, "0.0"},
+        {0.1, 17, 20, "0.10000000000000001000"}};
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " P" << c.precision << " D" << c.digits);
@@ -48,9 +51,20 @@ TEST(FormatFixed, RoundsToDigitsAndSignificantDigitsElseScientific) {
     }
 }
 
+TEST(FormatFixed, DigitsFarDownTheExpansionAreExact) {
+    EXPECT_EQ(FormatFixed(2.2250738585072014e-308, 3, 400, "."),
+              "0." + std::string(307, '0') + "223" + std::string(90, '0'));  // 2.22507...e-308
+    EXPECT_EQ(FormatFixed(4.9406564584124654e-324, 3, 330, "."),
+              "0." + std::string(323, '0') + "494" + std::string(4, '0'));  // 4.94065...e-324
+}
+
 TEST(FormatFixed, SeparatorIsTakenAsGivenAndNonNumbersShowNoData) {
     EXPECT_EQ(FormatFixed(1.25, 5, 2, "·"), "1·25");
     EXPECT_EQ(FormatFixed(3.5, 5, 0, ","), "4");  // no separator without decimals
+    // A decimal shift moves the exact digits: 1450 as thousands is 1.45, a half that rounds up.
+    EXPECT_EQ(FormatFixed(1450, 5, 1, ".", -3), "1.5");
+    EXPECT_EQ(FormatFixed(0.05, 5, 1, ".", 2), "5.0");
+    EXPECT_EQ(FormatFixed(123456, 5, 1, ".", -6), "0.1");
     EXPECT_EQ(FormatFixed(std::nan(""), 5, 1, "."), "НД");
     EXPECT_EQ(FormatFixed(std::numeric_limits<double>::infinity(), 5, 1, "."), "НД");
     EXPECT_EQ(FormatFixed(-std::numeric_limits<double>::infinity(), 5, 1, "."), "НД");

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
+#include "app/About.h"
 #include "app/Editdlg.h"
 #include "app/Waitdlg.h"
 #include "gui/GuiTestSupport.h"
@@ -112,4 +114,17 @@ TEST(TWaitForm, UserCannotCloseItAndItShowsProgress) {
     wait.SetProgress(3, 8);
     EXPECT_EQ(wait.ProgressBar()->value(), 3);
     EXPECT_EQ(wait.ProgressBar()->maximum(), 8);
+}
+
+// The pictures come from the library's resources, which a static link could leave behind.
+TEST(TAboutDlg, ShowsItsPicturesAndTexts) {
+    TAboutDlg about;
+    for (const char* name : {"Image1", "Image2"}) {
+        auto* picture = about.findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(picture, nullptr) << name;
+        EXPECT_FALSE(picture->pixmap().isNull()) << name;
+    }
+    EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("L3"))->text(), QStringLiteral("Ver. 0.1   3/06/2002"));
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("О программе"));
+    EXPECT_TRUE(about.font().bold());
 }

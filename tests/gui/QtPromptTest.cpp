@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
+#include <QTranslator>
 
+#include "app/Application.h"
 #include "app/Editdlg.h"
 #include "app/QtPrompt.h"
 #include "gui/GuiTestSupport.h"
@@ -15,44 +18,59 @@ using zemrik::PromptAnswer;
 using zemrik::PromptButtons;
 using zemrik::PromptIcon;
 
+// Icons and buttons as asked, in Russian once the application is prepared; Esc gives the most
+// cautious answer.
 TEST(QtPrompt, MessageShowsTheBoxAndMapsTheAnswer) {
+    using B = QMessageBox;
     struct Row {
         PromptIcon icon;
         PromptButtons buttons;
-        QMessageBox::StandardButton press;  // NoButton: Esc
-        QMessageBox::Icon shownIcon;
-        QMessageBox::StandardButtons shownButtons;
+        B::StandardButton press;  // NoButton: Esc
+        B::Icon shownIcon;
+        QStringList shownTexts;
         PromptAnswer answer;
     };
     const Row rows[] = {
-        {PromptIcon::Error, PromptButtons::Ok, QMessageBox::Ok, QMessageBox::Critical, QMessageBox::Ok,
-         PromptAnswer::Ok},
-        {PromptIcon::Information, PromptButtons::Ok, QMessageBox::NoButton, QMessageBox::Information,
-         QMessageBox::Ok, PromptAnswer::Ok},
-        {PromptIcon::Question, PromptButtons::YesNo, QMessageBox::Yes, QMessageBox::Question,
-         QMessageBox::Yes | QMessageBox::No, PromptAnswer::Yes},
-        {PromptIcon::Question, PromptButtons::YesNo, QMessageBox::NoButton, QMessageBox::Question,
-         QMessageBox::Yes | QMessageBox::No, PromptAnswer::No},
-        {PromptIcon::Warning, PromptButtons::YesNoCancel, QMessageBox::No, QMessageBox::Warning,
-         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, PromptAnswer::No},
-        {PromptIcon::Warning, PromptButtons::YesNoCancel, QMessageBox::NoButton, QMessageBox::Warning,
-         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, PromptAnswer::Cancel},
+        {PromptIcon::Error, PromptButtons::Ok, B::NoButton, B::Critical, {"OK"}, PromptAnswer::Ok},
+        {PromptIcon::Question, PromptButtons::YesNo, B::Yes, B::Question, {"Да", "Нет"}, PromptAnswer::Yes},
+        {PromptIcon::Question,
+         PromptButtons::YesNo,
+         B::NoButton,
+         B::Question,
+         {"Да", "Нет"},
+         PromptAnswer::No},
+        {PromptIcon::Warning,
+         PromptButtons::YesNoCancel,
+         B::No,
+         B::Warning,
+         {"Да", "Нет", "Отмена"},
+         PromptAnswer::No},
+        {PromptIcon::Information,
+         PromptButtons::YesNoCancel,
+         B::NoButton,
+         B::Information,
+         {"Да", "Нет", "Отмена"},
+         PromptAnswer::Cancel},
     };
+    QTranslator translation;
+    ASSERT_TRUE(PrepareApplication(translation));
     QWidget owner;
     QtPrompt prompt(&owner, nullptr);
     for (const Row& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.press));
+        SCOPED_TRACE(row.shownTexts.join(' ').toStdString());
         QString caption, text;
-        QMessageBox::Icon icon = QMessageBox::NoIcon;
-        QMessageBox::StandardButtons shown;
+        B::Icon icon = B::NoIcon;
+        QStringList texts;
         WhenModal([&](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
             caption = box->windowTitle();
             text = box->text();
             icon = box->icon();
-            shown = box->standardButtons();
-            if (row.press == QMessageBox::NoButton) {
+            for (auto button : {B::Yes, B::No, B::Cancel, B::Ok}) {
+                if (box->button(button)) texts << box->button(button)->text().remove(QLatin1Char('&'));
+            }
+            if (row.press == B::NoButton) {
                 QTest::keyClick(box, Qt::Key_Escape);
             } else {
                 box->button(row.press)->click();
@@ -62,8 +80,9 @@ TEST(QtPrompt, MessageShowsTheBoxAndMapsTheAnswer) {
         EXPECT_EQ(caption, QStringLiteral("Запись"));
         EXPECT_EQ(text, QStringLiteral("Записать в прибор?"));
         EXPECT_EQ(icon, row.shownIcon);
-        EXPECT_EQ(shown, row.shownButtons);
+        EXPECT_EQ(texts, row.shownTexts);
     }
+    QCoreApplication::removeTranslator(&translation);
 }
 
 TEST(QtPrompt, AskNameGoesThroughTheNameDialog) {
@@ -73,11 +92,43 @@ TEST(QtPrompt, AskNameGoesThroughTheNameDialog) {
         auto* form = qobject_cast<TEditForm*>(modal);
         ASSERT_NE(form, nullptr);
         EXPECT_EQ(form->NameEdit()->text(), QStringLiteral("КАБЕЛЬ 1"));
-        TypeText(form->NameEdit(), QStringLiteral("ж2"));
+        TypeText(form->NameEdit(), QStringLiteral("ж2"));  // replaces the name, selected on showing
         form->OkBtn()->click();
     });
     EXPECT_EQ(prompt.AskName("КАБЕЛЬ 1"), std::optional<std::string>("Ж2"));
 
     WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
     EXPECT_EQ(prompt.AskName("ПАРА"), std::nullopt);
+}
+
+TEST(QtPrompt, ChooseFileSetsUpTheDialog) {
+    QTemporaryDir dir;
+    const QString gone = dir.filePath(QStringLiteral("Meas"));
+    QtPrompt prompt(nullptr, nullptr);
+    using Kind = zemrik::FileDialogRequest::Kind;
+    for (const auto& [kind, start, overwrite] :
+         {std::tuple{Kind::Save, dir.path(), true}, {Kind::Open, gone, false}}) {
+        QString folder, filter, suffix;
+        bool asksOverwrite = false;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            folder = dialog->directory().absolutePath();
+            filter = dialog->nameFilters().value(0);
+            suffix = dialog->defaultSuffix();
+            asksOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            dialog->reject();
+        });
+        EXPECT_EQ(prompt.ChooseFile({kind, "Measure Results(*.zmk)", "zmk", start.toStdString(), overwrite}),
+                  std::nullopt);
+        EXPECT_EQ(filter, QStringLiteral("Measure Results(*.zmk)"));
+        EXPECT_EQ(suffix, QStringLiteral("zmk"));
+        EXPECT_EQ(asksOverwrite, overwrite);
+        // A start folder that is gone leaves the dialog in its own default.
+        if (start == gone) {
+            EXPECT_NE(folder, gone);
+        } else {
+            EXPECT_EQ(folder, start);
+        }
+    }
 }

@@ -67,8 +67,10 @@ TEST_F(PhysicalPort, LoopBackCarriesEveryByteValue) {
 
 TEST_F(PhysicalPort, InstrumentAnswersTheRootTableRequest) {
     if (!EnvSet("ZEMRIK_TEST_INSTRUMENT")) GTEST_SKIP() << "no instrument declared";
-    Instrument instrument(port, SteadyMilliseconds,
-                          [&] { calls.WaitAndRunPending(std::chrono::milliseconds(1)); });
+    port.SetDataNotifier([&] { calls.Wake(); });
+    Instrument instrument(port, SteadyMilliseconds, [&](std::uint32_t maxWaitMs) {
+        calls.WaitAndRunPending(std::chrono::milliseconds(port.CharReady() ? 0 : maxWaitMs));
+    });
     EXPECT_EQ(instrument.ReadRootTable(), 0);
 }
 

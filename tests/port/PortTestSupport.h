@@ -14,13 +14,15 @@ namespace zemrik::test {
 
 inline constexpr std::chrono::seconds kDeadline{5};
 
-// Runs the main thread's queued calls until `done` holds or the deadline passes.
+// Runs the main thread's queued calls until `done` holds or the deadline passes. A port whose
+// data notifier wakes `calls` ends each wait at once; `done` is tested again at least every 10 ms
+// for what no notifier announces (bytes leaving, a thread ending).
 inline bool PumpUntil(MainThreadCalls& calls, const std::function<bool()>& done,
                       std::chrono::milliseconds timeout = kDeadline) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!done()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        calls.WaitAndRunPending(std::chrono::milliseconds(2));
+        calls.WaitAndRunPending(std::chrono::milliseconds(10));
     }
     return true;
 }
@@ -36,6 +38,7 @@ struct FakePortRig {
         auto device = std::make_unique<FakeSerialDevice>();
         fake = device.get();
         port = std::make_unique<TCommPort>(nullptr, std::move(device), &calls);
+        port->SetDataNotifier([this] { calls.Wake(); });
     }
     bool Pump(const std::function<bool()>& done) { return PumpUntil(calls, done); }
 };

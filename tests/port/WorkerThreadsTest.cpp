@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -15,7 +16,10 @@ using std::chrono::milliseconds;
 TEST(MainThreadCalls, WorkerWaitsForTheMainThreadOrShutdown) {
     MainThreadCalls calls;
     std::atomic<int> notified{0};
-    calls.SetNotifier([&] { ++notified; });
+    std::promise<void> secondHandedOver;
+    calls.SetNotifier([&] {
+        if (++notified == 2) secondHandedOver.set_value();
+    });
     int ran = 0;  // touched on this thread only, by the call
     std::atomic<bool> returned{false};
     std::atomic<bool> result{false};
@@ -31,9 +35,7 @@ TEST(MainThreadCalls, WorkerWaitsForTheMainThreadOrShutdown) {
 
     // A call nobody runs is released, unrun, by Shutdown; later calls are refused.
     std::thread stuck([&] { result = calls.Call([&] { ++ran; }); });
-    auto deadline = std::chrono::steady_clock::now() + kDeadline;
-    while (notified < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
-    ASSERT_EQ(notified, 2);
+    ASSERT_EQ(secondHandedOver.get_future().wait_for(kDeadline), std::future_status::ready);
     calls.Shutdown();
     stuck.join();
     EXPECT_FALSE(result);
@@ -77,12 +79,44 @@ TEST(WorkerThreads, FullReceiveBufferLeavesBytesInTheDevice) {
     std::uint8_t out[4] = {};
     ASSERT_EQ(port.GetBlock(out, 4), 4);
     EXPECT_EQ(out[3], 4);
-    // No new event: the read thread's own pass fetches the rest.
-    ASSERT_TRUE(rig.Pump([&] { return port.GetInBuffUsed() == 2; }));
+    // No new event: making room wakes the read thread, which fetches the rest. Bounded well
+    // under the read thread's own 500 ms pass, which would fetch it too, only late.
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return port.GetInBuffUsed() == 2; }, milliseconds(250)));
     EXPECT_EQ(rig.fake->QueuedForReading(), 0u);
     ASSERT_EQ(port.GetBlock(out, 4), 2);
     EXPECT_EQ(out[0], 5);
     EXPECT_EQ(out[1], 6);
+}
+
+// What a pump sleeping until something happens relies on: bytes, a worker's call and a vanished
+// device each ring the notifier; and the workers leave the stop signals to the main thread.
+TEST(WorkerThreads, DataNotifierRingsForBytesCallsAndAVanishedDevice) {
+    std::atomic<int> rung{0};
+    int served = 0;  // main thread only
+    FakePortRig rig;
+    TCommPort& port = *rig.port;
+    port.SetDataNotifier([&] { ++rung; });
+    port.SetOpen(true);
+    rig.fake->Receive({1, 2});
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung > 0; }, kDeadline));
+    EXPECT_EQ(port.GetInBuffUsed(), 2);
+
+    // The pump is asleep: only the notifier tells it that a worker waits for it.
+    port.SetOnTriggerAvail([&](TObject*, std::uint16_t) { ++served; });
+    const int before = rung;
+    rig.fake->Receive({3});
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung >= before + 2; }, kDeadline));
+    ASSERT_TRUE(rig.Pump([&] { return served > 0; }));
+    port.SetOnTriggerAvail(nullptr);
+
+    const int beforeGone = rung;
+    rig.fake->Vanish();
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung > beforeGone; }, kDeadline));
+    std::uint8_t byte = 9;
+    port.PutBlock(&byte, 1);
+    port.SetOpen(false);
+    EXPECT_GT(rig.fake->WorkerCalls(), 0);
+    EXPECT_EQ(rig.fake->WorkerCallsOpenToStopSignals(), 0);
 }
 
 TEST(WorkerThreads, TriggerAvailRepeatsWhileBytesStayWithTheLow16BitsOfTheCount) {

@@ -7,7 +7,15 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "common/CodePage.h"
+#include "sim/PtyServer.h"
+#include "sim/ReplyLine.h"
 #include "sim/SimOptions.h"
 #include "support/RecordBuilders.h"
 
@@ -168,36 +176,82 @@ TEST(InstrumentEmulatorTest, ResetDropsAHalfReceivedRequest) {
     EXPECT_TRUE(emu.Records().empty());
 }
 
-// Cable names take the same way; the link tests read both back through the protocol.
-TEST(InstrumentEmulatorTest, MemoryKeeps866AndHandsBack1251) {
-    auto list = std::make_unique<MeasurementList>();
-    list->count = 2;
-    list->slots[0] = test::RecordBuilder("Первый")
-                         .Sections(1)
-                         .Section(0, "Кабель", 0, 1, 2, 3, 4)
-                         .Section(1, "Ж", 0, 1, 2, 3, 4);
-    list->slots[1] = test::RecordBuilder("Второй").Filler(3);
+// Paced at 100 us a byte: what the line model writes when, and what it drops.
+TEST(ReplyLineTest, RequestArrivesAndReplyLeavesOneByteTimeAByte) {
     InstrumentEmulator emu;
-    emu.LoadRecords(*list);
-    ASSERT_EQ(emu.Records().size(), 2u);
-    MeasurementRecord oem = list->slots[0];
-    ConvertCodePage(oem.data(), 14, CodePageDirection::AnsiToOem);
-    ConvertCodePage(oem.data() + SectionOffset(0), 14, CodePageDirection::AnsiToOem);
-    EXPECT_EQ(emu.Records()[0], oem);  // section 1 is beyond the count and stays as it was
+    ReplyLine line(emu, 100);
+    EXPECT_FALSE(line.NextDueUs());
 
-    auto back = std::make_unique<MeasurementList>();
-    emu.StoreRecords(*back);
-    EXPECT_EQ(back->count, 2);
-    EXPECT_EQ(back->slots[0], list->slots[0]);
-    EXPECT_EQ(back->slots[1], list->slots[1]);
+    // The handshake is read at 1000 us in one piece: its second byte has crossed the line at
+    // 1200, the answer at 1300.
+    line.Receive(Sync, 1000);
+    EXPECT_EQ(line.NextDueUs(), 1300u);
+    EXPECT_TRUE(line.Due(1299).empty());
+    ASSERT_EQ(Bytes(line.Due(1300).begin(), line.Due(1300).end()), Bytes{0xA5});
+    line.Sent(1, 1300);
+
+    // The root table request read at 1400 has arrived at 1600; the three reply bytes leave at
+    // 1700, 1800 and 1900, and the server need not wake before the last one is due.
+    line.Receive(Framed({0x30}), 1400);
+    EXPECT_EQ(line.NextDueUs(), 1700u);
+    EXPECT_EQ(line.NextWriteUs(), 1900u);
+    EXPECT_EQ(line.Due(1850).size(), 2u);
+    line.Sent(1, 1850);  // the terminal took one of them
+    EXPECT_EQ(line.NextDueUs(), 1800u);
+    line.Sent(2, 1900);
+    EXPECT_TRUE(line.Empty());
+
+    // A long reply is handed over in groups a millisecond apart at most, none before its time.
+    emu.AddRecord(MeasurementRecord{});
+    line.Receive(Sync, 10'000);
+    line.Receive(Framed({0x31, 0x00}), 20'000);
+    line.Sent(line.Due(10'300).size(), 10'300);
+    ASSERT_EQ(line.NextDueUs(), 20'400u);
+    EXPECT_EQ(line.NextWriteUs(), 20'400u + ReplyLine::kGroupUs);
+
+    // A new handshake drops what the abandoned exchange still had queued: only its answer is left.
+    line.Receive(Sync, 30'000);
+    EXPECT_EQ(line.NextDueUs(), 30'300u);
+    EXPECT_EQ(line.Due(40'000).size(), 1u);
+
+    // Without pacing a reply is due the moment its request is read.
+    ReplyLine fast(emu, 0);
+    fast.Receive(Sync, 500);
+    EXPECT_EQ(fast.NextDueUs(), 500u);
+    EXPECT_EQ(fast.Due(500).size(), 1u);
+}
+
+TEST(PtyServerTest, ReplacesOnlyALinkAnEmulatorLeftBehind) {
+    char folder[] = "/tmp/zemrik-link-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    struct Case {
+        const char* name;
+        const char* target;  // null: a plain file
+        bool replaced;
+    };
+    const Case cases[] = {{"gone-pty", "/dev/pts/987654", true},
+                          {"live", "/dev/null", false},
+                          {"dangling", "/tmp/zemrik-no-such-file", false},
+                          {"file", nullptr, false}};
+    for (const Case& c : cases) {
+        const std::string path = dir + "/" + c.name;
+        if (c.target != nullptr) {
+            ASSERT_EQ(::symlink(c.target, path.c_str()), 0);
+        } else {
+            ::close(::open(path.c_str(), O_CREAT | O_WRONLY, 0600));
+        }
+        EXPECT_EQ(LeftByAnEmulator(path), c.replaced) << c.name;
+        ::unlink(path.c_str());
+    }
+    ::rmdir(folder);
 }
 
 TEST(SimOptionsTest, CommandLine) {
-    std::string error;
-    auto some = ParseSimOptions({"--handshake-delay", "600", "--delay", "1500", "--pace-baud", "28800",
-                                 "--handshake-byte", "0xA4", "--status", "0x10", "--capacity", "7"},
-                                error);
-    ASSERT_TRUE(some) << error;
+    SimParse parsed = ParseSimOptions({"--handshake-delay", "600", "--delay", "1500", "--pace-baud", "28800",
+                                       "--handshake-byte", "0xA4", "--status", "0x10", "--capacity", "7"});
+    const std::optional<SimOptions>& some = parsed.options;
+    ASSERT_TRUE(some) << parsed.err;
     EXPECT_EQ(some->faults.handshakeDelayMs, 600u);
     EXPECT_EQ(some->faults.delayMs, 1500u);
     EXPECT_EQ(some->paceBaud, 28800u);
@@ -205,7 +259,7 @@ TEST(SimOptionsTest, CommandLine) {
     EXPECT_EQ(some->faults.status, 0x10);
     EXPECT_EQ(some->capacity, 7);
 
-    auto none = ParseSimOptions({}, error);
+    auto none = ParseSimOptions({}).options;
     ASSERT_TRUE(none);
     EXPECT_EQ(none->capacity, 200);
     EXPECT_EQ(none->faults.handshakeByte, 0xA5);
@@ -223,9 +277,10 @@ TEST(SimOptionsTest, CommandLine) {
     };
     for (const auto& args : bad) {
         SCOPED_TRACE(args[0]);
-        error.clear();
-        EXPECT_FALSE(ParseSimOptions(args, error));
-        EXPECT_FALSE(error.empty());
+        const SimParse result = ParseSimOptions(args);
+        EXPECT_FALSE(result.options);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.err.starts_with("zemrik-sim: ")) << result.err;
     }
 }
 

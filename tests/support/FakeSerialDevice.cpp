@@ -1,5 +1,7 @@
 #include "FakeSerialDevice.h"
 
+#include <signal.h>
+
 #include <algorithm>
 
 namespace zemrik::test {
@@ -32,6 +34,18 @@ bool FakeSerialDevice::WaitUntil(const std::function<bool()>& done, std::chrono:
             std::chrono::steady_clock::now() >= deadline) {
             guard.unlock();
             return done();
+        }
+    }
+}
+
+void FakeSerialDevice::CountWorkerCall() {
+    ++workerCalls_;
+    sigset_t mask;
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        if (!sigismember(&mask, sig)) {
+            ++openToStops_;
+            break;
         }
     }
 }
@@ -79,7 +93,7 @@ bool FakeSerialDevice::SetEventMask(std::uint32_t mask) {
 }
 
 bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
-    ++workerCalls_;
+    CountWorkerCall();
     mask = 0;
     std::unique_lock<std::mutex> guard(lock_);
     if (!open_ || eventMask_ == 0) return false;
@@ -94,7 +108,7 @@ bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
 }
 
 bool FakeSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
-    ++workerCalls_;
+    CountWorkerCall();
     return Locked([&] {
         outQueue = 0;
         inQueue = Usable() ? static_cast<int>(rx_.size()) : 0;
@@ -103,7 +117,7 @@ bool FakeSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
 }
 
 int FakeSerialDevice::Read(std::uint8_t* buffer, int count) {
-    ++workerCalls_;
+    CountWorkerCall();
     return Locked([&] {
         if (!Usable()) return -1;
         int n = std::min<int>(count, static_cast<int>(rx_.size()));
@@ -114,7 +128,7 @@ int FakeSerialDevice::Read(std::uint8_t* buffer, int count) {
 }
 
 int FakeSerialDevice::Write(const std::uint8_t* data, int count) {
-    ++workerCalls_;
+    CountWorkerCall();
     std::unique_lock<std::mutex> guard(lock_);
     if (!Usable() || writesCancelled_) return -1;
     writing_ = true;
@@ -138,7 +152,7 @@ bool FakeSerialDevice::Purge(bool rx, bool tx) {
 }
 
 bool FakeSerialDevice::GetModemStatus(std::uint32_t& bits) {
-    ++workerCalls_;
+    CountWorkerCall();
     return Locked([&] {
         bits = Usable() ? MS_DSR_ON | (cts_ ? MS_CTS_ON : 0) : 0;
         return Usable();

@@ -64,6 +64,8 @@ public:
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) const;
     // Calls made by the worker threads, to tell idling from spinning.
     int WorkerCalls() const { return workerCalls_; }
+    // Of those, the calls made with SIGINT, SIGTERM or SIGHUP deliverable to the calling thread.
+    int WorkerCallsOpenToStopSignals() const { return openToStops_; }
 
     // ---- SerialDevice ----
     DeviceError Open(const std::string& path) override;
@@ -89,10 +91,12 @@ public:
 
 private:
     bool Usable() const { return open_ && !gone_; }
+    void CountWorkerCall();
 
     mutable std::mutex lock_;  // guards every member below but the call counter
     mutable std::condition_variable changed_;
     std::atomic<int> workerCalls_{0};
+    std::atomic<int> openToStops_{0};
     DeviceError openResult_ = DeviceError::None;
     bool open_ = false;
     bool gone_ = false;

@@ -1,31 +1,34 @@
 #pragma once
 
-#include <chrono>
+#include <sys/types.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 // Runs a program to its end for end-to-end tests: stdin from /dev/null, its stdout and stderr
-// captured apart, extra environment, and a time-out after which the child is killed.
+// kept apart in memory, extra environment. A program that hangs meets the test's own time-out.
 namespace zemrik::test {
 
 struct ProcessOptions {
     // Set (or, with nullopt, remove) these variables in the child's copy of our environment.
     std::vector<std::pair<std::string, std::optional<std::string>>> env;
-    std::chrono::milliseconds timeout{30000};
+    // When set, stderr goes to this file (a terminal, say) instead of ProcessResult::err.
+    std::string stderrPath;
+    // Called with the child's id once it runs, for a test that signals it.
+    std::function<void(pid_t)> onStart;
 };
 
 struct ProcessResult {
-    bool started = false;   // false: the program could not be run at all (see `error`)
-    int exitCode = -1;      // valid when the child exited normally
-    int signal = 0;         // the signal that ended it, else 0
-    bool timedOut = false;  // killed because it outlived the time-out
+    bool started = false;  // false: the program could not be run at all
+    int exitCode = -1;     // valid when the child exited normally
+    int signal = 0;        // the signal that ended it, else 0
     std::string out;
     std::string err;
-    std::string error;  // why it could not be started
 
-    bool Exited(int code) const { return started && signal == 0 && !timedOut && exitCode == code; }
+    bool Exited(int code) const { return started && signal == 0 && exitCode == code; }
 };
 
 // args[0] is the program's path (no PATH search).

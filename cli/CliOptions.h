@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/ComPortNames.h"
+
+// The command line of zemrik-cli, parsed by CLI11 into one request. Parsing prints nothing: the
+// help text or the usage error comes back with the exit code, so tests see it in-process.
+namespace zemrik::cli {
+
+enum class CommandId { Show, CablesShow, List, Get, Put, Delete, CablesGet, CablesPut };
+
+struct CliRequest {
+    CommandId command = CommandId::Show;
+    std::string file;                              // show, cables show, put, cables put
+    bool json = false;                             // show, cables show, list
+    std::optional<std::string> decimalSeparator;   // show, cables show: never empty when given
+    PortChoice port;                               // the instrument commands
+    std::string output;                            // get, cables get (-o)
+    std::optional<std::vector<unsigned>> records;  // put --records, as given
+    std::vector<std::uint8_t> numbers;             // delete
+};
+
+struct ParseOutcome {
+    std::optional<CliRequest> request;  // set: run it; otherwise exit with exitCode
+    int exitCode = 0;
+    std::string out;  // --help text, for stdout
+    std::string err;  // usage error, for stderr
+};
+
+// `args` are the words after the program name.
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args);
+
+// A usage error found after parsing (a --records index beyond the file): the message in the
+// same form as CLI11's, for stderr.
+std::string UsageErrorText(const std::string& message);
+
+}  // namespace zemrik::cli

@@ -1,0 +1,41 @@
+// The texts of one cable table row for any 32 bytes (the input, padded with zeros): well-formed
+// UTF-8 in the separator given, and every diameter and value shown reads back.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "cables/CableTable.h"
+
+namespace {
+
+// A value text (not in the scientific form) reads back to within its rounding: one decimal or
+// five significant digits, whichever is coarser.
+void CheckValueReadsBack(const std::string& text, float value, std::string_view sep) {
+    if (!std::isfinite(value) || text.find('E') != std::string::npos) return;
+    const auto parsed = zemrik::ParseCableValue(text, sep);
+    ZEMRIK_CHECK(parsed.has_value());
+    const double error = std::fabs(double{*parsed} - double{value});
+    ZEMRIK_CHECK(error <= std::max(0.05, std::fabs(double{value}) * 5e-5) * 1.001 + 1e-6);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace zemrik;
+    CableRecord r{};
+    std::copy_n(data, std::min(size, r.size()), r.begin());
+    ZEMRIK_CHECK(fuzz::IsUtf8(CableNameText(r)));
+    for (std::string_view sep : {std::string_view("."), std::string_view(",")}) {
+        const std::string rText = CableRText(r, sep);
+        const std::string cText = CableCText(r, sep);
+        const std::string dText = CableDText(r, sep);
+        for (const std::string* text : {&rText, &cText, &dText}) fuzz::CheckValueText(*text, sep);
+        ZEMRIK_CHECK(ParseCableDiameter(dText, sep) == r[cab::D]);
+        CheckValueReadsBack(rText, CableR(r), sep);
+        CheckValueReadsBack(cText, CableC(r), sep);
+    }
+    return 0;
+}

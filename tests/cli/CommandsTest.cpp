@@ -1,0 +1,366 @@
+// The commands in-process: the file commands on files written for the test, the instrument
+// commands against an in-memory instrument (what each prints, writes, and where it stops). The
+// serial line under them is the end-to-end tests' business.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "CliOptions.h"
+#include "CliRun.h"
+#include "Commands.h"
+#include "cables/CableTableFile.h"
+#include "measurement/MeasurementFile.h"
+#include "support/FakeInstrument.h"
+#include "support/RecordBuilders.h"
+
+namespace zemrik::cli {
+namespace {
+
+using test::FakeInstrument;
+using json = nlohmann::ordered_json;  // key order is part of the output
+
+class FakeAccess : public InstrumentAccess {
+public:
+    FakeInstrument instrument;
+    int opened = 0;
+    InstrumentCommands* Open(Report&) override {
+        ++opened;
+        return &instrument;
+    }
+    void Close() override {}
+};
+
+std::vector<MeasurementRecord> Records(int count) {
+    std::vector<MeasurementRecord> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(test::RecordBuilder("Линия " + std::to_string(i)).Kind(i % 7).Filler(100 + i));
+    return records;
+}
+
+std::string Bytes(const std::vector<MeasurementRecord>& records) {
+    std::string bytes;
+    for (const MeasurementRecord& r : records) bytes.append(r.begin(), r.end());
+    return bytes;
+}
+
+class CommandsTest : public ::testing::Test {
+protected:
+    // Parses and runs `args`; the instrument commands get a port (the fake answers on any).
+    int Run(std::vector<std::string> args) {
+        if (args[0] != "show" && (args.size() < 2 || args[1] != "show"))
+            args.insert(args.end(), {"--port", "2"});
+        ParseOutcome parsed = ParseCommandLine(args);
+        EXPECT_TRUE(parsed.request) << parsed.err;
+        report_ = {};
+        return parsed.request ? RunCommand(*parsed.request, access_, report_) : -1;
+    }
+    std::string WriteZmk(const std::vector<MeasurementRecord>& records) {
+        auto list = std::make_unique<MeasurementList>();
+        for (const MeasurementRecord& r : records) list->slots[list->count++] = r;
+        FileHeader header{};
+        EXPECT_TRUE(WriteMeasurementFile(zmk_, *list, header));
+        return zmk_;
+    }
+
+    std::string WriteCbl(const std::vector<CableRecord>& records) {
+        CableTable table;
+        for (const CableRecord& r : records) table.records[table.count++] = r;
+        EXPECT_TRUE(SaveTableFile(folder_.File("t.cbl"), table));
+        return folder_.File("t.cbl");
+    }
+
+    test::TempFolder folder_;
+    const std::string zmk_ = folder_.File("in.zmk");
+    const std::string out_ = folder_.File("out.zmk");
+    FakeAccess access_;
+    FakeInstrument& device_ = access_.instrument;
+    Report report_;
+};
+
+TEST_F(CommandsTest, ListShowsNumbersAndNamesAndJsonKeepsTheField) {
+    device_.records = Records(3);
+    device_.records[1][rec::Name + 1] = 0x1B;  // shown as '?', kept (escaped) in JSON
+    device_.records[2][rec::Name + 4] = 0;     // the name ends at a NUL
+    ASSERT_EQ(Run({"list"}), 0);
+    EXPECT_EQ(report_.out, "  0  Линия 0\n  1  Л?ния 1\n  2  Лини\n");
+    EXPECT_EQ(report_.err, "");
+
+    ASSERT_EQ(Run({"list", "--json"}), 0);
+    const json doc = json::parse(report_.out);
+    EXPECT_EQ(doc["count"], 3);
+    EXPECT_EQ(doc["entries"][0], json::parse(R"({"index": 0, "name": "Линия 0       ", "extra": [0, 0]})"));
+    EXPECT_EQ(doc["entries"][1]["name"], "Л\x1bния 1       ");
+    EXPECT_EQ(doc["entries"][2]["name"], "Лини");
+
+    device_.records.clear();
+    ASSERT_EQ(Run({"list", "--json"}), 0);
+    EXPECT_EQ(json::parse(report_.out), json::parse(R"({"count": 0, "entries": []})"));
+}
+
+TEST_F(CommandsTest, GetWritesEveryRecordWithAFreshHeaderOrNoFileAtAll) {
+    device_.records = Records(3);
+    ASSERT_EQ(Run({"get", "-o", out_}), 0) << report_.err;
+    EXPECT_EQ(report_.out, "Считано записей: 3 -> " + out_ + "\n");
+    EXPECT_EQ(test::ReadWholeFile(out_),
+              std::string(1, '\3') + std::string(31, '\0') + Bytes(device_.records));
+    std::filesystem::remove(out_);
+
+    const std::pair<std::function<void()>, std::string> failures[] = {
+        {[&] { device_.records.clear(); }, "В памяти прибора нет файлов!\n"},
+        {[&] { device_.rootResult = 1; }, "Ошибка при чтении RootTable.\n"},
+        {[&] { device_.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"}};
+    for (const auto& [fault, err] : failures) {
+        device_ = FakeInstrument{};
+        device_.records = Records(3);
+        fault();
+        EXPECT_EQ(Run({"get", "-o", out_}), 1);
+        EXPECT_EQ(report_.err, err);
+        EXPECT_EQ(report_.out, "");
+        EXPECT_FALSE(std::filesystem::exists(out_));
+    }
+}
+
+TEST_F(CommandsTest, PutWritesTheChosenRecordsInFileOrderUnderTheirNames) {
+    std::vector<MeasurementRecord> records = Records(4);
+    records[0][rec::Name + 2] = 0;  // only what comes before a NUL is the name
+    WriteZmk(records);
+    ASSERT_EQ(Run({"put", zmk_, "--records", "3,0,3"}), 0) << report_.err;
+    EXPECT_EQ(report_.out, "Записано записей: 2\n");
+    ASSERT_EQ(device_.records.size(), 2u);
+    MeasurementRecord zeroSent = records[0];
+    std::fill(zeroSent.begin() + 2, zeroSent.begin() + 14, ' ');
+    EXPECT_EQ(device_.records[0], zeroSent);
+    EXPECT_EQ(device_.records[1], records[3]);
+
+    // An index beyond the file is a usage error before the instrument is touched.
+    access_.opened = 0;
+    EXPECT_EQ(Run({"put", zmk_, "--records", "4"}), 2);
+    EXPECT_NE(report_.err.find("--records: the file holds records 0 to 3"), std::string::npos);
+    EXPECT_EQ(Run({"put", folder_.File("none.zmk")}), 1);
+    EXPECT_EQ(report_.err, "Не могу открыть файл none.zmk !\n");
+    EXPECT_EQ(access_.opened, 0);
+}
+
+TEST_F(CommandsTest, PutStopsAtTheFirstRefusalWithTheMainWindowsTexts) {
+    WriteZmk(Records(3));
+    struct Case {
+        std::vector<std::uint8_t> results;
+        int capacity;
+        std::string err;  // empty: success
+        std::size_t writes;
+    };
+    const Case cases[] = {
+        {{1}, 200, "Ошибка записи файла Линия 0        !\n", 1},
+        {{2}, 200, "Нет места для записи!\n", 1},
+        {{3, 3, 3}, 200, "", 3},  // any other answer counts as written
+        {{}, 2, "Нет места для записи!\n", 3},
+    };
+    for (const Case& c : cases) {
+        device_ = FakeInstrument{};
+        device_.writeResults = c.results;
+        device_.capacity = c.capacity;
+        EXPECT_EQ(Run({"put", zmk_}), c.err.empty() ? 0 : 1);
+        EXPECT_EQ(report_.err, c.err);
+        EXPECT_EQ(report_.out, c.err.empty() ? "Записано записей: 3\n" : "");
+        EXPECT_EQ(device_.log.size(), c.writes) << c.err;
+    }
+}
+
+TEST_F(CommandsTest, DeleteSendsTheNumbersAsGivenAndStopsAtAFailure) {
+    device_.records = Records(5);
+    ASSERT_EQ(Run({"delete", "1", "1"}), 0);
+    EXPECT_EQ(report_.out, "Удалено записей: 2\n");
+    EXPECT_EQ(Bytes(device_.records), Bytes({Records(5)[0], Records(5)[3], Records(5)[4]}));
+
+    // Record 7 does not exist; the 0 after it must not be deleted on the strength of it.
+    device_.log.clear();
+    EXPECT_EQ(Run({"delete", "2", "7", "0"}), 1);
+    EXPECT_EQ(report_.err,
+              "zemrik-cli: record 7 was not deleted: the instrument answered 1 (deleted 1 of 3)\n");
+    EXPECT_EQ(device_.log, (std::vector<std::string>{"delete 2", "delete 7"}));
+
+    device_.deleteResults[0] = 2;
+    EXPECT_EQ(Run({"delete", "0"}), 1);
+    EXPECT_EQ(report_.err,
+              "zemrik-cli: record 0 was not deleted: the instrument did not answer (deleted 0 of 1)\n");
+}
+
+TEST_F(CommandsTest, CableTableTravelsAndRefusalsHaveTheCableWindowsTexts) {
+    const std::string cbl = folder_.File("in.cbl");
+    const std::string outCbl = folder_.File("out.cbl");
+    device_.cables.count = 2;
+    device_.cables.records[0] = test::MakeCable("ТПП 10х2", 0, 45, 28.5f, 40, 0xC3);
+    device_.cables.records[1] = test::MakeCable("ТППа", 1, 46, 455, 50, 0x11);
+    ASSERT_EQ(Run({"cables", "get", "-o", outCbl}), 0) << report_.err;
+    EXPECT_EQ(report_.out, "Считано кабелей: 2 -> " + outCbl + "\n");
+    auto tableBytes = [](const CableTable& table) {
+        std::string bytes;
+        for (int i = 0; i < table.count; ++i) bytes.append(table.records[i].begin(), table.records[i].end());
+        return bytes;
+    };
+    const std::string bytes = tableBytes(device_.cables);
+    EXPECT_EQ(test::ReadWholeFile(outCbl), bytes);
+
+    std::filesystem::copy_file(outCbl, cbl);
+    device_.cables = {};
+    ASSERT_EQ(Run({"cables", "put", cbl}), 0) << report_.err;
+    EXPECT_EQ(report_.out, "Записано кабелей: 2\n");
+    EXPECT_EQ(tableBytes(device_.cables), bytes);
+
+    const std::pair<std::uint8_t, std::string> refusals[] = {
+        {1, "Ошибка записи!\n"}, {2, "Нет места для таблицы!\n"}, {9, ""}};
+    for (const auto& [result, err] : refusals) {
+        device_.cableWriteResult = result;
+        EXPECT_EQ(Run({"cables", "put", cbl}), err.empty() ? 0 : 1);
+        EXPECT_EQ(report_.err, err);
+    }
+    std::filesystem::remove(outCbl);
+    device_.cableReadResult = 1;
+    EXPECT_EQ(Run({"cables", "get", "-o", outCbl}), 1);
+    EXPECT_EQ(report_.err, "Ошибка чтения таблицы кабелей!\n");
+    EXPECT_FALSE(std::filesystem::exists(outCbl));
+}
+
+MeasurementRecord SectionRecord() {
+    return test::RecordBuilder("РАЗРЫВ ПАРЫ")
+        .Kind(KindCl)
+        .Value(rec::K, 0.4567f)
+        .Value(rec::LxCl, 2346.0f)
+        .Temp(43)
+        .Sections(1)
+        .Section(0, "КСПП 1x4x0,9", 0, 24.5f, 28.5f, 12345.6f, 90);
+}
+
+TEST_F(CommandsTest, TextLaysOutThePanelRowsAndEverySection) {
+    ASSERT_EQ(Run({"show", WriteZmk({SectionRecord(), SectionRecord()}), "--decimal-separator", ","}), 0)
+        << report_.err;
+    const std::string record =
+        "РАЗРЫВ ПАРЫ           Cl\n"
+        "  Вид:     Cx/Cl\n  Rs:\n  ΔR:\n  Cx(AB):\n  Cx(BC):\n  Cx(AC):\n"
+        "  Cx/Cl:   0,457\n  Ri(AB):\n  Ri(BC):\n  Ri(AC):\n"
+        "  Lx:      2346 м\n"
+        "  t:       23°С\n"
+        "  Секции\n"
+        "    C:     24,5 нФ/км      R: 28,5 Ом/км\n"
+        "    d:     0,90 мм         Медь\n"
+        "    Длина: 12345,6 м\n"
+        "  [1] КСПП 1x4x0,9\n"
+        "    C:     24,5 нФ/км      R: 28,5 Ом/км\n"
+        "    d:     0,90 мм         Медь\n"
+        "    Длина: 12346,0 м\n";
+    EXPECT_EQ(report_.out, record + "\n" + record);
+}
+
+TEST_F(CommandsTest, JsonGivesThePanelTextsAndEverySection) {
+    ASSERT_EQ(Run({"show", WriteZmk({SectionRecord()}), "--json", "--decimal-separator", "<>"}), 0);
+    const json doc = json::parse(report_.out);
+    ASSERT_EQ(doc["count"], 1);
+    const json& r = doc["records"][0];
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : r.items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"line",    "TypeLbl", "RsLbl",       "dRLbl",   "CxabLbl",
+                                              "CxbcLbl", "CxacLbl", "KLbl",        "RiabLbl", "RibcLbl",
+                                              "RiacLbl", "LxLbl",   "TLbl",        "items",   "CLbl",
+                                              "RLbl",    "dLbl",    "MaterialLbl", "LLbl",    "sections"}));
+    EXPECT_EQ(r["line"], "РАЗРЫВ ПАРЫ           Cl");
+    EXPECT_EQ(r["KLbl"], "0<>457");
+    EXPECT_EQ(r["RsLbl"], "");
+    EXPECT_EQ(r["items"], json::array({"КСПП 1x4x0,9  "}));
+    EXPECT_EQ(r["LLbl"], "12345<>6 м");
+    EXPECT_EQ(r["sections"],
+              json::parse(R"([{"CLbl": "24<>5 нФ/км", "RLbl": "28<>5 Ом/км", "dLbl": "0<>90 мм",
+                                              "MaterialLbl": "Медь", "LLbl": "12346<>0 м"}])"));
+}
+
+// Names come from files: in text they must not steer the terminal, in JSON they stay exact.
+TEST_F(CommandsTest, ControlCharactersInNamesAreDefused) {
+    MeasurementRecord r = test::RecordBuilder("").Kind(KindRs).Sections(1).Section(0, "A\tB", 0, 1, 1, 1, 1);
+    const std::string name = "\x1b[2J\nX\x7f";
+    std::copy(name.begin(), name.end(), r.begin());
+    const std::string path = WriteZmk({r});
+    ASSERT_EQ(Run({"show", path}), 0);
+    EXPECT_TRUE(report_.out.starts_with("?[2J?X?" + std::string(7 + 8, ' ') + "Rs\n")) << report_.out;
+    EXPECT_NE(report_.out.find("  [1] A?B\n"), std::string::npos) << report_.out;
+    ASSERT_EQ(Run({"show", path, "--json"}), 0);
+    const json doc = json::parse(report_.out);
+    EXPECT_EQ(doc["records"][0]["line"], name + std::string(7 + 8, ' ') + "Rs");
+    EXPECT_EQ(doc["records"][0]["items"][0], "A\tB" + std::string(11, ' '));
+
+    ASSERT_EQ(Run({"cables", "show", WriteCbl({test::MakeCable("X\x1b[1mY", 0, 1, 1, 1)})}), 0);
+    EXPECT_NE(report_.out.find("\nX?[1mY "), std::string::npos) << report_.out;
+    EXPECT_EQ(report_.out.find('\x1b'), std::string::npos);
+}
+
+TEST_F(CommandsTest, CableTableAsTextAndJson) {
+    const std::string path = WriteCbl({test::MakeCable("ТПП 10x2", 0, 45.6f, 12.34f, 40, 0x5A),
+                                       test::MakeCable("ТППа 20x2", 1, 46.0f, 455.0f, 53),
+                                       test::MakeCable("", 7, 0.0f, 0.0f, 255, 0xAB)});
+    ASSERT_EQ(Run({"cables", "show", path, "--decimal-separator", ","}), 0);
+    // Numbers line up on the right, words on the left; a blank name stays a blank cell.
+    EXPECT_EQ(report_.out,
+              "Имя             R, Ом/км  C, нФ/км  d, мм  Материал\n"
+              "ТПП 10x2            12,3      45,6   0,40  Медь\n"
+              "ТППа 20x2          455,0      46,0   0,53  Алюминий\n"
+              "                     0,0       0,0   2,55  Алюминий\n");
+    ASSERT_EQ(Run({"cables", "show", path, "--json", "--decimal-separator", "."}), 0);
+    EXPECT_EQ(json::parse(report_.out), json::parse(R"({"count": 3, "rows": [
+        ["ТПП 10x2", "12.3", "45.6", "0.40", "Медь"], ["ТППа 20x2", "455.0", "46.0", "0.53", "Алюминий"],
+        ["              ", "0.0", "0.0", "2.55", "Алюминий"]]})"));
+}
+
+TEST_F(CommandsTest, EmptyFilesShowNothingAndUnreadableOnesAreRefused) {
+    ASSERT_EQ(Run({"show", WriteZmk({}), "--json"}), 0);
+    EXPECT_EQ(json::parse(report_.out), json::parse(R"({"count": 0, "records": []})"));
+    ASSERT_EQ(Run({"show", WriteZmk({})}), 0);
+    EXPECT_EQ(report_.out + report_.err, "");
+    ASSERT_EQ(Run({"cables", "show", WriteCbl({})}), 0);
+    EXPECT_EQ(report_.out, "Имя  R, Ом/км  C, нФ/км  d, мм  Материал\n");
+
+    // The ways a file can be damaged are the readers' tests; here: the exit and the message.
+    test::WriteWholeFile(folder_.File("65.cbl"), std::string(65 * 32, '\x01'));
+    const std::vector<std::string> refused[] = {{"show", folder_.File("none.zmk")},
+                                                {"show", folder_.Path(), "--json"},
+                                                {"cables", "show", folder_.File("65.cbl")}};
+    for (const auto& args : refused) {
+        EXPECT_EQ(Run(args), 1) << args.back();
+        const std::string name = std::filesystem::path(args[args[0] == "show" ? 1 : 2]).filename().string();
+        EXPECT_EQ(report_.err, "Не могу открыть файл " + name + " !\n");
+        EXPECT_EQ(report_.out, "");
+    }
+}
+
+TEST_F(CommandsTest, MakeSamplesWritesTheSameReadableDemoFilesEveryTime) {
+    test::TempFolder folder;
+    const std::string first = folder.File("one/two");
+    const std::string second = folder.File("again");
+    for (const std::string& dir : {first, second}) {
+        test::ProcessResult made = test::RunProcess({test::MakeSamplesPath(), dir});
+        ASSERT_TRUE(made.Exited(0)) << test::Describe(made);
+    }
+    const std::string zmk = test::ReadWholeFile(first + "/demo.zmk");
+    EXPECT_EQ(zmk, test::ReadWholeFile(second + "/demo.zmk"));
+    EXPECT_EQ(test::ReadWholeFile(first + "/demo.cbl"), test::ReadWholeFile(second + "/demo.cbl"));
+
+    // Every kind, some sections: the demo shows what the program can show.
+    ASSERT_EQ(Run({"show", first + "/demo.zmk", "--json"}), 0);
+    const json doc = json::parse(report_.out);
+    std::set<std::string> kinds;
+    bool sections = false;
+    for (const json& r : doc["records"]) {
+        kinds.insert(r["TypeLbl"].get<std::string>());
+        sections = sections || !r["items"].empty();
+    }
+    EXPECT_EQ(kinds, (std::set<std::string>{"Rs", "dR", "Cx", "Lx", "Ri", "Cx/Cl", "Ri, Cx"}));
+    EXPECT_TRUE(sections);
+
+    EXPECT_TRUE(test::RunProcess({test::MakeSamplesPath()}).Exited(2));
+}
+
+}  // namespace
+}  // namespace zemrik::cli
