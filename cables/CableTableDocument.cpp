@@ -5,6 +5,7 @@
 
 #include "cables/CableTableFile.h"
 #include "common/CodePage.h"
+#include "common/FileIO.h"
 #include "common/NameField.h"
 
 namespace zemrik {
@@ -214,7 +215,7 @@ void CableTableDocument::Load() {
     if (!path) return;
     // LoadTableFile refuses a file of more than 64 records and never half-replaces the table.
     if (!LoadTableFile(*path, context_.table)) {
-        context_.prompt.Error("Не могу открыть файл " + FileNamePart(*path) + " !", "Ошибка чтения");
+        context_.prompt.Error(ReadErrorText(*path), "Ошибка чтения");
         return;
     }
     context_.lastCablesTbl = *path;
@@ -245,7 +246,7 @@ bool CableTableDocument::Save() {
 
 bool CableTableDocument::SaveTo(const std::string& path) {
     if (!SaveTableFile(path, context_.table)) {
-        context_.prompt.Error("Не могу записать файл " + FileNamePart(path) + " !", "Ошибка записи");
+        context_.prompt.Error(WriteErrorText(path), "Ошибка записи");
         return false;
     }
     modified_ = false;
