@@ -51,7 +51,7 @@ private:
 class CablesWindowTest : public testing::Test {
 protected:
     void SetUp() override { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
-    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+    void TearDown() override { QLocale::setDefault(savedLocale_); }
 
     std::unique_ptr<TCablesForm> Open() {
         return std::make_unique<TCablesForm>(
@@ -84,6 +84,7 @@ protected:
         table.count = static_cast<std::uint8_t>(count);
     }
 
+    const QLocale savedLocale_;
     test::TempFolder dir;
     CableTable table;
     std::string path;
