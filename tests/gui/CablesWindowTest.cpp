@@ -158,9 +158,9 @@ TEST_F(CablesWindowTest, EditingARow) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     const QRect cell = form->CablesGrid->visualItemRect(form->CablesGrid->item(0, 1));
     OnDialog([&] { QTest::keyClick(&newForm, Qt::Key_Escape); });
-    QTest::mouseClick(form->CablesGrid->viewport(), Qt::LeftButton, {}, cell.center());  // a double click
-    QTest::mouseDClick(form->CablesGrid->viewport(), Qt::LeftButton, {},
-                       cell.center());  // starts with a click
+    // A double click: QTest's own sends no press before it, and the view wants one.
+    QTest::mouseClick(form->CablesGrid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(form->CablesGrid->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_TRUE(dialogShown);
     EXPECT_EQ(Row(*form, 0), (QStringList{"К0", "12,3", "45,6", "0,40", "Медь"}));
     OnDialog([&] {
