@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <functional>
-#include <type_traits>
 
 #include "app/Settings.h"
 #include "link/SerialDevice.h"
@@ -15,31 +14,12 @@ constexpr std::uint64_t GoneSkipMs = 3'600'000;
 
 }  // namespace
 
-// The protocol's wait step. A protocol that says how long it may wait, with a port that says
-// when bytes arrive (TCommPort::SetDataNotifier), lets the pump sleep until then; a protocol
-// whose step takes no time-out waits a millisecond at most per call. The second form can go once
-// every branch has the first.
-template <class Self>
-zemrik::MessagePump PortSession::MakePump(Self* self) {
-    if constexpr (std::is_invocable_v<zemrik::MessagePump, std::uint32_t>) {
-        return [self](std::uint32_t maxWaitMs) { self->Pump(maxWaitMs); };
-    } else {
-        return [self] { self->Pump(1); };
-    }
-}
-
-template <class Port>
-void PortSession::WakePumpOnData(Port& port) {
-    if constexpr (requires { port.SetDataNotifier(std::function<void()>()); }) {
-        port.SetDataNotifier([this] { pump_.Notify(); });
-    }
-}
-
 PortSession::PortSession()
     : port_(nullptr, nullptr, &calls_),
       instrument_(
-          port_, [this] { return Ticks(); }, MakePump(this)) {
-    WakePumpOnData(port_);
+          port_, [this] { return Ticks(); }, [this](std::uint32_t maxWaitMs) { Pump(maxWaitMs); }) {
+    // Bytes arriving end a pump wait at once, so a waiting exchange sleeps instead of polling.
+    port_.SetDataNotifier([this] { pump_.Notify(); });
     // A worker's call to the GUI thread arrives as a queued call on the event loop; it also ends
     // a pump wait at once.
     calls_.SetNotifier([this] {

@@ -36,10 +36,6 @@ public:
 private:
     std::uint64_t Ticks();
     void Pump(std::uint32_t maxWaitMs);
-    template <class Self>
-    static zemrik::MessagePump MakePump(Self* self);
-    template <class Port>
-    void WakePumpOnData(Port& port);
 
     QObject receiver_;  // lives on the GUI thread; the workers' calls are queued to it
     QtMessagePump pump_;
