@@ -243,7 +243,10 @@ TEST_F(CablesWindowTest, GetAndPutWithTheEmulator) {
     form->activateWindow();  // no window manager under xvfb to do it
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     ASSERT_TRUE(form->GetBtn->isEnabled());
+    bool disabledDuringGet = false;  // the window's commands wait for the exchange
+    QObject::connect(form->LoadBtn, &QAction::enabledChanged, [&](bool on) { disabledDuringGet |= !on; });
     QTest::keyClick(form->CablesGrid, Qt::Key_G, Qt::ControlModifier);  // the keyboard's way to Get
+    EXPECT_TRUE(disabledDuringGet && form->LoadBtn->isEnabled());
     ASSERT_EQ(form->CablesGrid->rowCount(), 3);
     EXPECT_EQ(Row(*form, 2), (QStringList{"ПРИБОР 2", "28,5", "45,6", "0,90", "Алюминий"}));
     EXPECT_EQ(form->windowTitle(), "Кабели");
