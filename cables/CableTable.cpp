@@ -31,9 +31,6 @@ std::string CableDText(const CableRecord& r, std::string_view sep) { return Diam
 
 namespace {
 
-// What the value texts show for a value that is not a number (a damaged record).
-constexpr std::string_view NoDataText = "НД";
-
 // The scientific form FormatFixed writes ("1,2346E5", "-1E-3"): a decimal mantissa with the given
 // separator, E or e, an optionally signed exponent. nullopt for anything else, or when the
 // number does not fit T.
