@@ -34,9 +34,14 @@ std::string CableCText(const CableRecord& r, std::string_view sep);
 std::string CableDText(const CableRecord& r, std::string_view sep);  // DiameterText
 
 // Reading texts back. R and C: nearest single-precision value of the decimal text, nullopt for
-// a text that is not a number or is too large for a float. d: millimetres * 100 rounded, nullopt when not a
-// number or when the result does not fit the byte (above 2.55 mm or below 0).
+// a text that is not a number or does not fit a float. Every R and C text shown reads back: the
+// scientific form ("1,2346E5") too, and "НД" (a value that is not a number) as a quiet NaN, so a
+// damaged value passes through the grid as no data instead of stopping it. d: millimetres * 100
+// rounded, nullopt when not a number or when the result does not fit the byte (above 2.55 mm or
+// below 0); d texts are never scientific nor "НД".
 std::optional<float> ParseCableValue(std::string_view text, std::string_view sep);
+// The same texts read as doubles: tells a number too large for a float from a text that is none.
+std::optional<double> ParseCableValueWide(std::string_view text, std::string_view sep);
 std::optional<std::uint8_t> ParseCableDiameter(std::string_view text, std::string_view sep);
 
 }  // namespace zemrik

@@ -109,7 +109,7 @@ std::optional<T> ParseNormalized(std::string_view text, std::string_view separat
 
 std::string FormatFixed(double value, int precision, int digits, std::string_view decimalSeparator,
                         int decimalShift) {
-    if (!std::isfinite(value)) return "НД";
+    if (!std::isfinite(value)) return std::string(NoDataText);
     precision = std::max(precision, 1);
     digits = std::max(digits, 0);
 

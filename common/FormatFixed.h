@@ -6,6 +6,9 @@
 
 namespace zemrik {
 
+// What a number that is not one (NaN, infinite) is shown as: no data.
+inline constexpr std::string_view NoDataText = "НД";
+
 // The one number format of the program: at most P significant digits and D decimals, a first
 // dropped digit of 5 or more rounds the magnitude up, no "-0", no thousands separator, and the
 // scientific form (1.2346E5) when the integer part needs more than P digits.

@@ -11,14 +11,21 @@
 
 namespace {
 
-// A value text (not in the scientific form) reads back to within its rounding: one decimal or
-// five significant digits, whichever is coarser.
+// Every value text reads back, the scientific form included: to within its rounding (one decimal
+// or five significant digits, whichever is coarser), and to a value shown with the same text;
+// "НД" (no number stored) reads back as no number.
 void CheckValueReadsBack(const std::string& text, float value, std::string_view sep) {
-    if (!std::isfinite(value) || text.find('E') != std::string::npos) return;
     const auto parsed = zemrik::ParseCableValue(text, sep);
     ZEMRIK_CHECK(parsed.has_value());
+    if (!std::isfinite(value)) {
+        ZEMRIK_CHECK(std::isnan(*parsed));
+        return;
+    }
     const double error = std::fabs(double{*parsed} - double{value});
     ZEMRIK_CHECK(error <= std::max(0.05, std::fabs(double{value}) * 5e-5) * 1.001 + 1e-6);
+    zemrik::CableRecord again{};
+    zemrik::SetCableR(again, *parsed);
+    ZEMRIK_CHECK(zemrik::CableRText(again, sep) == text);
 }
 
 }  // namespace

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+#include "cables/CableTableDocument.h"
+
+class QAction;
+class QKeySequence;
+class QTableWidget;
+class QToolBar;
+class TNewForm;
+
+// The cable table window: the table as a grid of five columns, a tool bar for files, the
+// instrument and rows. Made for one showing; the table and the last table path outlive it.
+class TCablesForm : public QDialog {
+    Q_OBJECT
+
+public:
+    // Loads the remembered table file (or shows the table the program holds) at once.
+    TCablesForm(QWidget* parent, zemrik::CableWindowContext context, TNewForm& newForm);
+    ~TCablesForm() override;
+
+    zemrik::CableTableDocument& Document() { return document_; }
+
+    QToolBar* ToolBar;
+    QAction* LoadBtn;
+    QAction* SaveBtn;
+    QAction* GetBtn;
+    QAction* PutBtn;
+    QAction* InsRowBtn;
+    QAction* DelRowBtn;
+    QTableWidget* CablesGrid;
+
+public Q_SLOTS:
+    void reject() override;  // Esc and the close box: the close question first
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    QAction* AddTool(const char* name, const char* icon, const QString& hint, const QKeySequence& key,
+                     void (TCablesForm::*command)());
+    void LoadBtnClick();
+    void SaveBtnClick();
+    void GetBtnClick();
+    void PutBtnClick();
+    void InsRowBtnClick();
+    void DelRowBtnClick();
+    void CablesGridDblClick();
+    void Run(void (zemrik::CableTableDocument::*command)());
+    void Refresh();
+
+    zemrik::CableTableDocument document_;
+    bool waitCursor_ = false;
+};
