@@ -114,7 +114,9 @@ TEST_F(CommandsTest, GetWritesEveryRecordWithAFreshHeaderOrNoFileAtAll) {
     const std::pair<std::function<void()>, std::string> failures[] = {
         {[&] { device_.records.clear(); }, "В памяти прибора нет файлов!\n"},
         {[&] { device_.rootResult = 1; }, "Ошибка при чтении RootTable.\n"},
-        {[&] { device_.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"}};
+        {[&] { device_.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"},
+        {[&] { device_.readFailures[1] = 1, device_.records[1][rec::Name + 1] = 0x1B; },
+         "Ошибка чтения файла Л?ния 1       !\n"}};  // a name cannot steer the terminal
     for (const auto& [fault, err] : failures) {
         device_ = FakeInstrument{};
         device_.records = Records(3);
