@@ -1,9 +1,7 @@
 // The instrument commands: list, get, put and delete of records, and get and put of the cable
-// table. Each opens the instrument, runs its exchanges and closes it again; the texts of failures
-// are the main window's and the cable table window's own.
-#include <unistd.h>
-
-#include <cstdio>
+// table. Each opens the instrument, runs its exchanges and closes it again. Get, put and delete
+// run the main window's own commands (MeasurementDocument), so they do and say what it does; the
+// cable texts are the cable table window's.
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -13,64 +11,29 @@
 #include <vector>
 
 #include "CliCommon.h"
+#include "CliPrompt.h"
 #include "Commands.h"
 #include "cables/CableTable.h"
 #include "cables/CableTableFile.h"
 #include "common/CodePage.h"
 #include "common/NameField.h"
-#include "measurement/MeasurementFile.h"
-#include "measurement/MeasurementRecord.h"
+#include "measurement/MeasurementDocument.h"
+#include "measurement/MeasurementTexts.h"
 
 namespace zemrik::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::string_view RootTableErrorText = "Ошибка при чтении RootTable.";
-constexpr std::string_view NoFilesText = "В памяти прибора нет файлов!";
-constexpr std::string_view NoRoomText = "Нет места для записи!";
 constexpr std::string_view CableReadErrorText = "Ошибка чтения таблицы кабелей!";
 constexpr std::string_view CableWriteErrorText = "Ошибка записи!";
 constexpr std::string_view CableNoRoomText = "Нет места для таблицы!";
 
 constexpr std::uint8_t WriteError = 1;
 constexpr std::uint8_t NoRoom = 2;
-constexpr std::uint8_t DeleteDone = 0;
-constexpr std::uint8_t DeleteUnanswered = 2;
 
 // Name text of a 14-byte field in 1251, as UTF-8: the bytes up to the first NUL.
 std::string FieldText(const std::uint8_t* field) { return AnsiToUtf8(NameText(field)); }
-
-// A name for a message on the terminal: control characters from a damaged record become '?'.
-std::string MessageName(const std::uint8_t* field) { return PrintableText(FieldText(field)); }
-
-// "\rЧтение 37/200" on stderr, only when a person is watching it.
-class Progress {
-public:
-    explicit Progress(int total) : total_(total), shown_(::isatty(STDERR_FILENO) == 1) {}
-    ~Progress() { Finish(); }
-    Progress(const Progress&) = delete;
-    Progress& operator=(const Progress&) = delete;
-
-    void Show(int done) {
-        if (!shown_) return;
-        std::fprintf(stderr, "\rЧтение %d/%d", done, total_);
-        std::fflush(stderr);
-        pending_ = true;
-    }
-    // Ends the progress line, so that a message after it starts on a line of its own.
-    void Finish() {
-        if (!pending_) return;
-        std::fputc('\n', stderr);
-        std::fflush(stderr);
-        pending_ = false;
-    }
-
-private:
-    int total_;
-    bool shown_;
-    bool pending_ = false;
-};
 
 // The record indices of `--records 0,2,5` in list order, each once, as the main window writes
 // the selected lines of its list from first to last. nullopt for an index outside the file.
@@ -118,109 +81,66 @@ int RunList(const CliRequest& request, InstrumentAccess& access, Report& report)
 int RunGet(const CliRequest& request, InstrumentAccess& access, Report& report) {
     InstrumentCommands* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
-    // A count above 200 never gets here: the protocol refuses it as a failed read.
-    if (instrument->ReadRootTable() != 0) {
-        report.Error(RootTableErrorText);
-        return ExitFailure;
-    }
-    const RootTable& root = instrument->GetRootTable();
-    if (root.count == 0) {
-        report.Error(NoFilesText);
-        return ExitFailure;
-    }
-
-    auto list = std::make_unique<MeasurementList>();
-    Progress progress(root.count);
-    for (int i = 0; i < root.count; ++i) {
-        progress.Show(i);
-        // Record i of the instrument goes into slot i, so the file lists them as the instrument
-        // numbers them. A failed record ends the Get with nothing written: a file short of that
-        // record would pass for the instrument's whole content.
-        if (instrument->ReadRecord(static_cast<std::uint8_t>(i), &list->slots[static_cast<std::size_t>(i)]) !=
-            0) {
-            report.Error("Ошибка чтения файла " +
-                         MessageName(root.entries[static_cast<std::size_t>(i)].data()) + "!");
-            return ExitFailure;
-        }
-        list->count = static_cast<std::uint8_t>(i + 1);
-    }
-    progress.Show(root.count);
-    progress.Finish();
+    CliPrompt prompt(report, request.output);
+    ProgressLine progress;
+    auto doc = std::make_unique<MeasurementDocument>(prompt);
+    doc->SetObserver(&progress);
+    doc->SetInstrument(instrument);
+    doc->Get();
+    doc->SetInstrument(nullptr);
+    // Any message means the Get did not read everything. The window keeps the records read
+    // before a failed one; here that ends the command with nothing written: a file short of that
+    // record would pass for the instrument's whole content.
+    if (prompt.MessagesShown() > 0) return ExitFailure;
     access.Close();
 
-    // No file has been opened in this process, so the header's reserved bytes are all zero.
-    FileHeader header{};
-    if (!WriteMeasurementFile(request.output, *list, header)) {
-        report.Error(WriteErrorText(request.output));
-        return ExitFailure;
-    }
-    report.out = "Считано записей: " + std::to_string(list->count) + " -> " + request.output + "\n";
+    // The save dialog is answered with -o; a fresh document has a header of zeros.
+    if (!doc->SaveAs()) return ExitFailure;
+    report.out = "Считано записей: " + std::to_string(doc->Count()) + " -> " + request.output + "\n";
     return ExitOk;
 }
 
 int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report) {
-    auto list = std::make_unique<MeasurementList>();
-    FileHeader header{};
-    if (!ReadMeasurementFile(request.file, *list, header)) {
-        report.Error(ReadErrorText(request.file));
-        return ExitFailure;
-    }
+    CliPrompt prompt(report);
+    auto doc = std::make_unique<MeasurementDocument>(prompt);
+    doc->OpenFile(request.file);
+    if (prompt.MessagesShown() > 0) return ExitFailure;
     std::vector<int> chosen;
     if (request.records) {
-        std::optional<std::vector<int>> indices = RecordSelection(*request.records, list->count);
+        std::optional<std::vector<int>> indices = RecordSelection(*request.records, doc->Count());
         if (!indices) {
-            report.err = UsageErrorText(list->count == 0 ? std::string("--records: the file holds no records")
-                                                         : "--records: the file holds records 0 to " +
-                                                               std::to_string(list->count - 1));
+            report.err =
+                UsageErrorText(doc->Count() == 0 ? std::string("--records: the file holds no records")
+                                                 : "--records: the file holds records 0 to " +
+                                                       std::to_string(doc->Count() - 1));
             return ExitUsage;
         }
         chosen = std::move(*indices);
     } else {
-        for (int i = 0; i < list->count; ++i) chosen.push_back(i);
+        for (int i = 0; i < doc->Count(); ++i) chosen.push_back(i);
     }
 
     InstrumentCommands* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
-    int written = 0;
-    for (int i : chosen) {
-        const MeasurementRecord& record = list->slots[static_cast<std::size_t>(i)];
-        // The name column of the record's list line: its name field, up to a NUL, padded to 14.
-        // (A NUL inside the field would otherwise let spaces and the kind into the name.)
-        const NameField name = PadName(NameText(record.data() + rec::Name));
-        const std::string nameText(name.begin(), name.end());
-        const std::uint8_t result = instrument->WriteRecord(nameText, record);
-        if (result == WriteError) {
-            report.Error("Ошибка записи файла " + PrintableText(AnsiToUtf8(nameText)) + " !");
-            return ExitFailure;
-        }
-        if (result == NoRoom) {
-            report.Error(NoRoomText);
-            return ExitFailure;
-        }
-        ++written;
-    }
-    report.out = "Записано записей: " + std::to_string(written) + "\n";
+    doc->SetInstrument(instrument);
+    doc->Put(chosen);
+    doc->SetInstrument(nullptr);
+    if (prompt.MessagesShown() > 0) return ExitFailure;
+    report.out = "Записано записей: " + std::to_string(chosen.size()) + "\n";
     return ExitOk;
 }
 
 int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& report) {
     InstrumentCommands* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
-    int deleted = 0;
-    for (std::uint8_t n : request.numbers) {
-        const std::uint8_t result = instrument->DeleteRecord(n);
-        if (result == DeleteDone) {
-            ++deleted;
-            continue;
-        }
-        // Later numbers count on this deletion having happened; going on could delete the wrong
-        // records, so the command stops here.
-        const std::string reason = result == DeleteUnanswered
-                                       ? "the instrument did not answer"
-                                       : "the instrument answered " + std::to_string(result);
-        report.Error("zemrik-cli: record " + std::to_string(n) + " was not deleted: " + reason +
-                     " (deleted " + std::to_string(deleted) + " of " +
-                     std::to_string(request.numbers.size()) + ")");
+    CliPrompt prompt(report);
+    auto doc = std::make_unique<MeasurementDocument>(prompt);
+    doc->SetInstrument(instrument);
+    const int deleted = doc->DeleteInstrumentRecords(request.numbers);
+    doc->SetInstrument(nullptr);
+    if (prompt.MessagesShown() > 0) {
+        report.Error("zemrik-cli: deleted " + std::to_string(deleted) + " of " +
+                     std::to_string(request.numbers.size()));
         return ExitFailure;
     }
     report.out = "Удалено записей: " + std::to_string(deleted) + "\n";

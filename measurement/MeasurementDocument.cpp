@@ -7,16 +7,10 @@
 
 #include "common/CodePage.h"
 #include "common/NameField.h"
+#include "measurement/MeasurementTexts.h"
 
 namespace zemrik {
 namespace {
-
-constexpr std::string_view AppTitle = "Zemrik";
-constexpr std::string_view RootTableErrorText = "Ошибка при чтении RootTable.";
-constexpr std::string_view NoFilesText = "В памяти прибора нет файлов!";
-constexpr std::string_view NoRoomText = "Нет места для записи!";
-constexpr std::string_view PutQuestionText = "Записать в прибор?";
-constexpr std::string_view UnsavedQuestionText = "Файл не сохранен! Сохранить?";
 
 constexpr std::uint8_t WriteError = 1;
 constexpr std::uint8_t NoRoom = 2;
@@ -112,14 +106,14 @@ CommandResult MeasurementDocument::Get() {
     if (instrument_ == nullptr || instrument_->ReadRootTable() != 0 ||
         instrument_->GetRootTable().count > MeasurementList::Capacity) {
         exchange.End();
-        prompt_->Error(RootTableErrorText, "Ошибка");
+        prompt_->Error(RootTableErrorText, ErrorCaption);
         return {};
     }
     const RootTable& root = instrument_->GetRootTable();
     const int total = root.count;
     if (total == 0) {
         exchange.End();
-        prompt_->Message(NoFilesText, "Информация", PromptIcon::Information, PromptButtons::Ok);
+        prompt_->Message(NoFilesText, InformationCaption, PromptIcon::Information, PromptButtons::Ok);
         return {};
     }
 
@@ -132,7 +126,7 @@ CommandResult MeasurementDocument::Get() {
             // later deletions still reach the right records.
             const std::string name = AnsiToUtf8(NameText(root.entries[n].data()));
             exchange.End();
-            prompt_->Error("Ошибка чтения файла " + name + "!", "Ошибка");
+            prompt_->Error(RecordReadErrorText(name), ErrorCaption);
             break;
         }
         list_.count = static_cast<std::uint8_t>(i + 1);
@@ -147,7 +141,7 @@ CommandResult MeasurementDocument::Get() {
 
 void MeasurementDocument::Put(const std::vector<int>& selected) {
     if (Busy()) return;
-    if (prompt_->Message(PutQuestionText, "Запись", PromptIcon::Question, PromptButtons::YesNo) !=
+    if (prompt_->Message(PutQuestionText, PutCaption, PromptIcon::Question, PromptButtons::YesNo) !=
         PromptAnswer::Yes)
         return;
     const std::vector<bool> chosen = Selection(selected);
@@ -162,12 +156,12 @@ void MeasurementDocument::Put(const std::vector<int>& selected) {
             instrument_ == nullptr ? WriteError : instrument_->WriteRecord(name, Record(i));
         if (result == WriteError) {
             exchange.End();
-            prompt_->Error("Ошибка записи файла " + AnsiToUtf8(name) + " !", "Запись");
+            prompt_->Error(RecordWriteErrorText(AnsiToUtf8(name)), PutCaption);
             return;
         }
         if (result == NoRoom) {
             exchange.End();
-            prompt_->Error(NoRoomText, "Запись");
+            prompt_->Error(NoRoomText, PutCaption);
             return;
         }
     }
@@ -196,7 +190,7 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
             if (result != 0) {
                 const std::string name = NameColumn(Record(i));
                 exchange->End();
-                prompt_->Error("Ошибка удаления файла " + AnsiToUtf8(name) + " !", "Удаление");
+                prompt_->Error(RecordDeleteErrorText(AnsiToUtf8(name)), DeleteCaption);
                 break;
             }
         }
@@ -206,6 +200,38 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
     if (exchange) exchange->End();
     modified_ = true;
     return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Clear};
+}
+
+int MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers) {
+    if (Busy() || numbers.empty()) return 0;
+    Exchange exchange(*this);
+    if (instrument_ == nullptr || instrument_->ReadRootTable() != 0) {
+        exchange.End();
+        prompt_->Error(RootTableErrorText, ErrorCaption);
+        return 0;
+    }
+    const RootTable& root = instrument_->GetRootTable();
+    std::vector<std::string> names;
+    for (int i = 0; i < root.count; ++i) {
+        const NameField field = PadName(NameText(root.entries[static_cast<std::size_t>(i)].data()));
+        names.push_back(AnsiToUtf8(std::string(field.begin(), field.end())));
+    }
+    int deleted = 0;
+    for (std::uint8_t n : numbers) {
+        if (instrument_->DeleteRecord(n) != 0) {
+            exchange.End();
+            prompt_->Error(RecordDeleteErrorText(n < names.size() ? names[n] : std::to_string(n)),
+                           DeleteCaption);
+            break;
+        }
+        ++deleted;
+        if (n < names.size()) names.erase(names.begin() + n);
+        if (fromInstrument_ && n < list_.count) {
+            list_.Remove(n);
+            modified_ = true;
+        }
+    }
+    return deleted;
 }
 
 bool MeasurementDocument::Rename(int line) {
@@ -230,7 +256,7 @@ CommandResult MeasurementDocument::OpenFile(const std::string& path) {
     if (Busy()) return {};
     saveFolder_ = FolderOf(path);
     if (!ReadMeasurementFile(path, list_, header_)) {
-        prompt_->Error(ReadErrorText(path), "Ошибка чтения");
+        prompt_->Error(ReadErrorText(path), ReadErrorCaption);
         return {};
     }
     modified_ = false;
@@ -262,7 +288,7 @@ bool MeasurementDocument::SaveAs() {
 bool MeasurementDocument::CloseQuery() {
     if (Busy()) return false;
     if (!modified_) return true;
-    switch (prompt_->Message(UnsavedQuestionText, "Сообщение", PromptIcon::Information,
+    switch (prompt_->Message(UnsavedQuestionText, UnsavedCaption, PromptIcon::Information,
                              PromptButtons::YesNoCancel)) {
         case PromptAnswer::Yes:
             // Only a list that reached its file may go; a cancelled dialog or a failed write
@@ -277,7 +303,7 @@ bool MeasurementDocument::CloseQuery() {
 
 bool MeasurementDocument::SaveMeasurements(const std::string& path) {
     if (!WriteMeasurementFile(path, list_, header_)) {
-        prompt_->Error(WriteErrorText(path), "Ошибка записи");
+        prompt_->Error(WriteErrorText(path), WriteErrorCaption);
         return false;
     }
     modified_ = false;

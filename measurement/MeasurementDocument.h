@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -103,6 +104,13 @@ public:
     void Put(const std::vector<int>& selected);
     // Removes the selected lines; while the list came from the instrument, also its records there.
     CommandResult Delete(const std::vector<int>& selected);
+    // Deletes instrument records by number, in the order given, each number as the instrument
+    // counts at that moment (after deleting 1, the old 2 is the new 1): zemrik-cli's delete. Stops
+    // at the first deletion refused or unanswered, with Delete's message naming the record by the
+    // root table read first (its number, when the table does not list it): every later number
+    // would name the wrong record. A list from the instrument loses the deleted records' lines,
+    // so its lines stay the instrument's records. Returns how many records were deleted.
+    int DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers);
     // Asks for a new name of record `line`; true when it changed (its line is then new).
     bool Rename(int line);
     // The open dialog, then the file.

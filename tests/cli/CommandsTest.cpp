@@ -114,7 +114,9 @@ TEST_F(CommandsTest, GetWritesEveryRecordWithAFreshHeaderOrNoFileAtAll) {
     const std::pair<std::function<void()>, std::string> failures[] = {
         {[&] { device_.records.clear(); }, "В памяти прибора нет файлов!\n"},
         {[&] { device_.rootResult = 1; }, "Ошибка при чтении RootTable.\n"},
-        {[&] { device_.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"}};
+        {[&] { device_.readFailures[1] = 1; }, "Ошибка чтения файла Линия 1       !\n"},
+        {[&] { device_.readFailures[1] = 1, device_.records[1][rec::Name + 1] = 0x1B; },
+         "Ошибка чтения файла Л?ния 1       !\n"}};  // a name cannot steer the terminal
     for (const auto& [fault, err] : failures) {
         device_ = FakeInstrument{};
         device_.records = Records(3);
@@ -183,14 +185,15 @@ TEST_F(CommandsTest, DeleteSendsTheNumbersAsGivenAndStopsAtAFailure) {
     // Record 7 does not exist; the 0 after it must not be deleted on the strength of it.
     device_.log.clear();
     EXPECT_EQ(Run({"delete", "2", "7", "0"}), 1);
-    EXPECT_EQ(report_.err,
-              "zemrik-cli: record 7 was not deleted: the instrument answered 1 (deleted 1 of 3)\n");
-    EXPECT_EQ(device_.log, (std::vector<std::string>{"delete 2", "delete 7"}));
+    EXPECT_EQ(report_.err, "Ошибка удаления файла 7 !\nzemrik-cli: deleted 1 of 3\n");
+    EXPECT_EQ(device_.log, (std::vector<std::string>{"root", "delete 2", "delete 7"}));
 
-    device_.deleteResults[0] = 2;
+    device_.deleteResults[0] = 2;  // unanswered: named by the root table
     EXPECT_EQ(Run({"delete", "0"}), 1);
-    EXPECT_EQ(report_.err,
-              "zemrik-cli: record 0 was not deleted: the instrument did not answer (deleted 0 of 1)\n");
+    EXPECT_EQ(report_.err, "Ошибка удаления файла Линия 0        !\nzemrik-cli: deleted 0 of 1\n");
+    device_.rootResult = 1;
+    EXPECT_EQ(Run({"delete", "0"}), 1);
+    EXPECT_EQ(report_.err, "Ошибка при чтении RootTable.\nzemrik-cli: deleted 0 of 1\n");
 }
 
 // The table's bytes crossing the line are the end-to-end test's; here, the refusals' texts.

@@ -264,6 +264,17 @@ TEST_F(Document, DeleteFromAFileListAndFromTheInstrument) {
     EXPECT_EQ(doc.Count(), 3);
 }
 
+// zemrik-cli's delete by instrument number: a list from the instrument keeps its lines in step.
+TEST_F(Document, DeletingInstrumentRecordsByNumberKeepsAnInstrumentListInStep) {
+    GetRecords(5);
+    instrument.deleteResults = {{2, 1}};
+    EXPECT_EQ(doc.DeleteInstrumentRecords({1, 1, 2}), 2);
+    EXPECT_EQ(instrument.log, (Strings{"root", "delete 1", "delete 1", "delete 2"}));
+    EXPECT_EQ(Shown(), Strings{Error("Удаление", "Ошибка удаления файла " + Name(4) + " !")});
+    EXPECT_EQ(observer.messagesAtEnd, 0u);
+    EXPECT_EQ(doc.Lines(), Lines({0, 3, 4}));
+}
+
 TEST_F(Document, RenameStoresAPaddedNameAndNeverReachesTheInstrument) {
     const std::pair<std::optional<std::string>, std::string> cases[] = {
         {"AB", "AB" + std::string(12, ' ')},
