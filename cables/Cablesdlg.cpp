@@ -7,10 +7,12 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QScreen>
+#include <QStyle>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "cables/New.h"
 
@@ -84,13 +86,21 @@ QAction* TCablesForm::AddTool(const char* name, const char* icon, const QString&
 }
 
 void TCablesForm::FormCreate() {
-    const QFontMetrics metrics(CablesGrid->font());
-    const int nameWidth = metrics.horizontalAdvance(QString(14, 'W'));
-    const int valueWidth = metrics.horizontalAdvance(QString(7, 'W'));
-    CablesGrid->setColumnWidth(0, nameWidth);
-    for (int c = 1; c < zemrik::CableTableDocument::Columns; ++c) CablesGrid->setColumnWidth(c, valueWidth);
     CablesGrid->setHorizontalHeaderLabels({"Имя", "R, Ом/км", "C, нФ/км", "d, мм", "Материал"});
-    setFixedSize(nameWidth + 4 * valueWidth + 23, ClientHeight);
+    // The name column holds 14 wide letters, the others 7; no column is narrower than its
+    // heading, nor the material column than "Алюминий" with the cell's margins.
+    const QFontMetrics metrics(CablesGrid->font());
+    const int cellMargins =
+        2 * (CablesGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, CablesGrid) + 1) + 1;
+    int clientWidth = 23;
+    for (int c = 0; c < zemrik::CableTableDocument::Columns; ++c) {
+        int width = metrics.horizontalAdvance(QString(c == 0 ? 14 : 7, 'W'));
+        if (c == 4) width = std::max(width, metrics.horizontalAdvance("Алюминий") + cellMargins);
+        width = std::max(width, CablesGrid->horizontalHeader()->sectionSizeHint(c));
+        CablesGrid->setColumnWidth(c, width);
+        clientWidth += width;
+    }
+    setFixedSize(clientWidth, ClientHeight);
     if (const QScreen* screen = QApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     document_.Open();

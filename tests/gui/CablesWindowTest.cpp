@@ -15,6 +15,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/Main.h"
 #include "app/PortSession.h"
 #include "cables/CableTableFile.h"
 #include "cables/Cablesdlg.h"
@@ -262,6 +263,35 @@ TEST_F(CablesWindowTest, GetAndPutWithTheEmulator) {
     ASSERT_EQ(written.count, 2);
     EXPECT_EQ(written.records[1][23], 0xA2);  // whole records moved, reserved bytes included
     EXPECT_EQ(CableC(written.records[1]), 45.6f);
+}
+
+TEST_F(CablesWindowTest, TheMainWindowLendsItsTableAndPath) {
+    Hold(2);
+    const std::string first = dir.File("first.cbl");
+    const std::string second = dir.File("second.cbl");
+    ASSERT_TRUE(SaveTableFile(first, table));
+    table.count = 1;
+    ASSERT_TRUE(SaveTableFile(second, table));
+    TZemrikForm main;
+    main.FormCreate();
+    main.AttachDialogs(&newForm, nullptr, nullptr, nullptr);
+    main.SetPrompt(&prompt);
+    main.Settings().lastCablesTbl = QString::fromStdString(first);
+    bool opened = false;
+    WhenModal([&](QWidget* modal) {
+        auto* cables = qobject_cast<TCablesForm*>(modal);
+        ASSERT_NE(cables, nullptr);
+        opened = true;
+        EXPECT_EQ(cables->windowTitle(), "Кабели [first.cbl]");
+        prompt.files = {second};
+        cables->LoadBtn->trigger();
+        cables->reject();  // unchanged: closes without a question
+    });
+    main.CablesBtn->trigger();
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(main.Cables().count, 1);  // the table and the path outlive the window
+    EXPECT_EQ(main.Settings().lastCablesTbl.toStdString(), second);
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 }  // namespace
