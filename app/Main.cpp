@@ -313,7 +313,7 @@ bool TZemrikForm::OpenCom(int n) {
     UpdateCommands();
     if (!opened) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
-                        QStringLiteral("Ошибка открытия COM порта!"), QMessageBox::Ok, this);
+                        QString::fromUtf8(zemrik::PortOpenErrorText), QMessageBox::Ok, this);
         box.setInformativeText(reason);
         box.exec();
     }

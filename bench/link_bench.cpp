@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
             port.SetComNumber(1);
             port.SetOpen(true);
             if (!port.Enabled()) {
-                std::fprintf(stderr, "Ошибка открытия COM порта!\n");
+                std::fprintf(stderr, "%s\n", zemrik::PortOpenErrorText);
             } else {
                 Dcb dcb;
                 port.Handle()->GetState(dcb);

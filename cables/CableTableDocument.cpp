@@ -176,7 +176,7 @@ void CableTableDocument::Get() {
         result = instrument->ReadCableTable(read);
     }
     if (result != 0 || read.count > CableTable::Capacity) {
-        context_.prompt.Error("Ошибка чтения таблицы кабелей!", ErrorCaption);
+        context_.prompt.Error(CableReadErrorText, ErrorCaption);
         return;
     }
     context_.table = read;
@@ -200,8 +200,8 @@ void CableTableDocument::Put() {
         BusyScope busy(busy_, changed);
         result = instrument->WriteCableTable(context_.table);
     }
-    if (result == 1) context_.prompt.Error("Ошибка записи!", WriteCaption);
-    if (result == 2) context_.prompt.Error("Нет места для таблицы!", WriteCaption);
+    if (result == 1) context_.prompt.Error(CableWriteErrorText, WriteCaption);
+    if (result == 2) context_.prompt.Error(CableNoRoomText, WriteCaption);
 }
 
 void CableTableDocument::Load() {

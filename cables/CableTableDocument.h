@@ -24,6 +24,11 @@ struct CableWindowContext {
     Prompt& prompt;
 };
 
+// The instrument exchange messages, shared with zemrik-cli's cable commands.
+inline constexpr std::string_view CableReadErrorText = "Ошибка чтения таблицы кабелей!";
+inline constexpr std::string_view CableWriteErrorText = "Ошибка записи!";
+inline constexpr std::string_view CableNoRoomText = "Нет места для таблицы!";
+
 inline constexpr std::string_view CableFileFilter = "Файлы кабелей (*.cbl)";
 inline constexpr std::string_view CableFileSuffix = "cbl";
 

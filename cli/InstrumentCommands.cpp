@@ -14,6 +14,7 @@
 #include "CliPrompt.h"
 #include "Commands.h"
 #include "cables/CableTable.h"
+#include "cables/CableTableDocument.h"
 #include "cables/CableTableFile.h"
 #include "common/CodePage.h"
 #include "common/NameField.h"
@@ -24,10 +25,6 @@ namespace zemrik::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr std::string_view CableReadErrorText = "Ошибка чтения таблицы кабелей!";
-constexpr std::string_view CableWriteErrorText = "Ошибка записи!";
-constexpr std::string_view CableNoRoomText = "Нет места для таблицы!";
 
 constexpr std::uint8_t WriteError = 1;
 constexpr std::uint8_t NoRoom = 2;

@@ -48,8 +48,6 @@ private:
     Instrument instrument_;
 };
 
-inline constexpr const char* PortOpenErrorText = "Ошибка открытия COM порта!";
-
 // The commands' way to the instrument in the program: the link, made when a command first needs
 // it. Close ends the link, and with it the program when a stop signal came meanwhile.
 class PortAccess : public InstrumentAccess {

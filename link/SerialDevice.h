@@ -18,6 +18,7 @@ namespace zemrik {
 
 enum class DeviceError { None, NotFound, Permission, Busy, Gone, Other };
 
+inline constexpr const char* PortOpenErrorText = "Ошибка открытия COM порта!";
 // Why a port did not open, in Russian, for the line under "Ошибка открытия COM порта!" (the
 // main window's message box and zemrik-cli alike); a permission refusal names the dialout group.
 std::string PortOpenReason(DeviceError error, std::string_view path);
