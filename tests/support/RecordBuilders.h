@@ -6,32 +6,36 @@
 #include <vector>
 
 #include "cables/CableTable.h"
+#include "common/ByteAccess.h"
 #include "measurement/MeasurementRecord.h"
 
 // Builders for test records and a scratch folder for file tests. Names are given in UTF-8 and
 // stored in code page 1251, as the program holds them.
 namespace zemrik::test {
 
-// A record of the given kind and section count; every other byte is 0 unless filled.
+// A record whose bytes are 0 unless set; Filler puts noise in every byte after the name and
+// byte 14, so a test shows which bytes must travel unchanged. Later calls overwrite only what
+// they name.
 class RecordBuilder {
 public:
     explicit RecordBuilder(std::string_view nameUtf8 = "Test");
-
-    // Fills every byte after the name and byte 14 with pseudo-random non-zero bytes from `seed`;
-    // later calls overwrite only what they name, so the filler shows which bytes must travel
-    // unchanged.
     RecordBuilder& Filler(std::uint32_t seed);
-    RecordBuilder& Kind(int kindCode);
-    RecordBuilder& Sections(int storedCount);
-    RecordBuilder& Value(std::size_t offset, float value);
-    RecordBuilder& Temp(std::uint8_t tempCode);
+    RecordBuilder& Kind(int kind) { return Byte14(0xF0, kind & 0x0F); }
+    RecordBuilder& Sections(int storedCount) { return Byte14(0x0F, (storedCount & 0x0F) << 4); }
+    RecordBuilder& Value(std::size_t offset, float value) {
+        return WriteFloatLE(record_.data() + offset, value), *this;
+    }
+    RecordBuilder& Temp(std::uint8_t tempCode) { return record_[rec::TempCode] = tempCode, *this; }
     RecordBuilder& Section(int i, std::string_view nameUtf8, std::uint8_t material, float c, float r,
                            float length, std::uint8_t d);
-
     MeasurementRecord Build() const { return record_; }
     operator MeasurementRecord() const { return record_; }
 
 private:
+    RecordBuilder& Byte14(int keep, int set) {
+        std::uint8_t& b = record_[rec::KindSections];
+        return b = static_cast<std::uint8_t>((b & keep) | set), *this;
+    }
     MeasurementRecord record_{};
 };
 
@@ -49,11 +53,9 @@ public:
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-
     const std::string& Path() const { return path_; }
     std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
-    // Names of the entries in the folder, sorted.
-    std::vector<std::string> Entries() const;
+    std::vector<std::string> Entries() const;  // sorted
 
 private:
     std::string path_;
