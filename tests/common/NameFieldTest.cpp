@@ -2,31 +2,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace zemrik {
 namespace {
 
 TEST(NameField, TextTrimAndPadKeepToTheFourteenBytes) {
-    struct Case {
-        const char* bytes;  // exactly 14 bytes
-        const char* text;
-        const char* trimmed;
-    };
-    const Case cases[] = {
-        {"abcdefghijklmn", "abcdefghijklmn", "abcdefghijklmn"},
-        {"              ", "              ", "              "},  // all blanks stay a blank name
-        {"ab  \0         ", "ab  ", "ab"},
-        {" a b          ", " a b          ", " a b"},
-    };
-    for (const auto& c : cases) {
-        // A non-NUL byte follows the field: a reader that runs on would pick it up.
-        std::uint8_t buffer[NameLength + 1];
-        std::memcpy(buffer, c.bytes, NameLength);
-        buffer[NameLength] = 'X';
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(NameText(buffer), std::string(c.text));
-        EXPECT_EQ(TrimName(buffer), std::string(c.trimmed));
+    // Each field is followed by an X: a reader that runs past the 14 bytes picks it up.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"abcdefghijklmnX", "abcdefghijklmn", "abcdefghijklmn"},
+        {"              X", "              ", "              "},  // a blank name stays blank
+        {"ab  \0         X", "ab  ", "ab"},
+        {" a b          X", " a b          ", " a b"}};
+    for (const auto& [bytes, text, trimmed] : cases) {
+        const auto* field = reinterpret_cast<const std::uint8_t*>(bytes);
+        EXPECT_EQ(NameText(field), text);
+        EXPECT_EQ(TrimName(field), trimmed);
     }
     for (auto [text, padded] : {std::pair{"ab", "ab            "}, {"abcdefghijklmnopq", "abcdefghijklmn"}}) {
         const NameField field = PadName(text);

@@ -8,8 +8,7 @@
 
 #include "support/RecordBuilders.h"
 
-// Which rows each kind fills, the temperature, the section list and the held ratio texts are the
-// display fuzz target's invariants over its seeds; here: the exact texts.
+// Which rows each kind fills, temperatures, section lists and held texts: the display fuzz target.
 namespace zemrik {
 namespace {
 
@@ -21,28 +20,23 @@ const float NaN = std::nanf("");
 TEST(ValueRules, EveryQuantityAtItsLimits) {
     using Rule = std::string (*)(float, std::string_view);
     using Cases = std::vector<std::pair<float, std::string>>;  // with "."; the "," variant is derived
+    // A rounded-up value below a limit is shown; the difference is cut to whole ohms first; a
+    // scaled half rounds up (1450 * 0.001 is 1.4499... in binary); log10(999.99994f) is 3.
     // clang-format off
     const std::pair<Rule, Cases> rules[] = {
-        // The over-range limits apply to the signed value; a rounded-up number below a limit is shown.
-        {ResistanceText, {{10000.0f, "> 10000 Ом"}, {9999.96f, "10000.0 Ом"}, {9999.94f, "9999.9 Ом"},
-            {-200000.0f, "-2E5 Ом"}, {-0.04f, "0.0 Ом"}, {Inf, "> 10000 Ом"}, {-Inf, "НД"}, {NaN, "НД"}}},
-        // Truncated to whole ohms before the limit test: 99.97 is still shown.
+        {ResistanceText, {{10000.0f, "> 10000 Ом"}, {9999.96f, "10000.0 Ом"}, {-200000.0f, "-2E5 Ом"},
+            {Inf, "> 10000 Ом"}, {-Inf, "НД"}, {NaN, "НД"}}},
         {DifferenceText, {{99.97f, "100.0 Ом"}, {100.0f, "> 100 Ом"}, {-100.4f, "> 100 Ом"},
             {-99.99f, "-100.0 Ом"}, {-Inf, "> 100 Ом"}, {NaN, "НД"}}},
-        {CapacitanceText, {{3000.0f, "> 3000 нФ"}, {-3000.0f, "> 3000 нФ"}, {2999.96f, "3000.0 нФ"},
-            {-2999.0f, "-2999.0 нФ"}, {NaN, "НД"}}},
-        {DistanceText, {{60000.0f, "> 60 км"}, {59999.9f, "60000.0 м"}, {5999.94f, "5999.9 м"},
-            {-70000.0f, "-70000.0 м"}, {NaN, "НД"}}},
-        // A scaled half rounds up (1450 * 0.001 in binary is 1.4499...); log10(999.99994) is just
-        // below 3 in double but 3.0 as a float.
+        {CapacitanceText, {{3000.0f, "> 3000 нФ"}, {-3000.0f, "> 3000 нФ"}, {2999.96f, "3000.0 нФ"}, {NaN, "НД"}}},
+        {DistanceText, {{60000.0f, "> 60 км"}, {59999.9f, "60000.0 м"}, {-70000.0f, "-70000.0 м"}, {NaN, "НД"}}},
         {InsulationText, {{1450.0f, "1.5 MОм"}, {1450000.0f, "1.5 ГОм"}, {-1450.0f, "-1.5 MОм"},
-            {999.0f, "999.0 кОм"}, {1000.0f, "1.0 MОм"}, {999999.0f, "1000.0 MОм"}, {1000000.0f, "1.0 ГОм"},
-            {999.99994f, "1.0 MОм"}, {20000000.0f, "> 20 ГОм"}, {-25000000.0f, "-25.0 ГОм"},
-            {Inf, "> 20 ГОм"}, {NaN, "НД"}}},
-        {RatioKText, {{0.4567f, "0.457"}, {-0.0004f, "0.000"}, {NaN, "НД"}}},
+            {999.0f, "999.0 кОм"}, {999999.0f, "1000.0 MОм"}, {999.99994f, "1.0 MОм"},
+            {20000000.0f, "> 20 ГОм"}, {-25000000.0f, "-25.0 ГОм"}, {Inf, "> 20 ГОм"}, {NaN, "НД"}}},
+        {RatioKText, {{0.4567f, "0.457"}, {NaN, "НД"}}},
         {RatioDistanceText, {{10045.0f, "10.05 км"}, {-10045.0f, "-10.05 км"}, {999.0f, "999.0 м"},
-            {1000.0f, "1000 м"}, {9999.4f, "9999 м"}, {10000.0f, "10.00 км"}, {59999.0f, "60.00 км"},
-            {60000.0f, "> 60 км"}, {-65000.0f, "> 60 км"}, {Inf, "> 60 км"}, {NaN, "НД"}}}};
+            {1000.0f, "1000 м"}, {10000.0f, "10.00 км"}, {59999.0f, "60.00 км"}, {60000.0f, "> 60 км"},
+            {-65000.0f, "> 60 км"}, {Inf, "> 60 км"}, {NaN, "НД"}}}};
     // clang-format on
     for (const auto& [rule, cases] : rules) {
         for (const auto& [value, expected] : cases) {
@@ -55,7 +49,6 @@ TEST(ValueRules, EveryQuantityAtItsLimits) {
     }
 }
 
-// The texts of a panel joined with "|", for one comparison.
 std::string Joined(std::initializer_list<std::string> texts) {
     std::string out;
     for (const std::string& text : texts) out += text + "|";
@@ -98,8 +91,8 @@ TEST(ShowMeasurement, SectionPanelAndPickedSections) {
     EXPECT_EQ(Panel(SectionItemTexts(r, 0, ",")), "45,6 нФ/км|90,3 Ом/км|0,40 мм|Медь|12346,0 м");
     EXPECT_EQ(Panel(SectionItemTexts(r, 1, ",")), "50,0 нФ/км|150,0 Ом/км|2,55 мм|Алюминий|1000,0 м");
     for (int bad : {-1, 2}) EXPECT_EQ(Panel(SectionItemTexts(r, bad, ",")), "||||") << bad;
-    // At most five sections can be picked, whatever the count byte says.
-    EXPECT_EQ(Panel(SectionItemTexts(RecordBuilder().Filler(5).Sections(15), 5, ",")), "||||");
+    EXPECT_EQ(Panel(SectionItemTexts(RecordBuilder().Filler(5).Sections(15), 5, ",")),
+              "||||");  // five at most
 
     // Without sections the panel still shows bytes 79 to 110, but nothing can be picked.
     r = RecordBuilder().Sections(0).Section(0, "X", 1, 10, 20, 30, 53);

@@ -13,9 +13,7 @@
 // stored in code page 1251, as the program holds them.
 namespace zemrik::test {
 
-// A record whose bytes are 0 unless set; Filler puts noise in every byte after the name and
-// byte 14, so a test shows which bytes must travel unchanged. Later calls overwrite only what
-// they name.
+// A record of zeros; Filler puts noise after byte 14 (later calls overwrite only what they name).
 class RecordBuilder {
 public:
     explicit RecordBuilder(std::string_view nameUtf8 = "Test");
@@ -43,10 +41,10 @@ private:
 CableRecord MakeCable(std::string_view nameUtf8, std::uint8_t material, float c, float r, std::uint8_t d,
                       std::uint8_t reservedFill = 0);
 
-// Bytes from a fixed-seed generator, never 0 (so a lost byte cannot hide as a zero).
+// Bytes from a fixed-seed generator, never 0 (a lost byte cannot hide as a zero).
 void FillBytes(std::uint8_t* bytes, std::size_t size, std::uint32_t seed);
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh temporary folder, removed with everything in it at the end.
 class TempFolder {
 public:
     TempFolder();
