@@ -4,8 +4,7 @@
 
 #include "support/RecordBuilders.h"
 
-// Which sizes parse, and that parsing and building give every byte back, are the cbl fuzz
-// target's invariants over its seeds; here: the same through a file.
+// What parses, and that every byte comes back, the cbl fuzz target checks; here: through a file.
 namespace zemrik {
 namespace {
 

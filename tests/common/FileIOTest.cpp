@@ -104,8 +104,7 @@ TEST(FileIO, AtomicWriteReplacesTheFileOrLeavesItAndNoTemporary) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("adir")));
 }
 
-// Runs `save` as the ordinary user `id` in a child process (root passes every permission check
-// these cases are about); nullopt when the process cannot switch user.
+// Runs `save` as user `id` in a child (root passes every permission check); nullopt if it cannot.
 template <typename Save>
 std::optional<bool> AsUser(uid_t id, Save save) {
     const pid_t child = ::fork();

@@ -4,8 +4,7 @@
 
 #include "support/RecordBuilders.h"
 
-// Which bytes parse, and that parsing and building give every byte back, are the zmk fuzz
-// target's invariants over its seeds; here: the same through a file.
+// What parses, and that every byte comes back, the zmk fuzz target checks; here: through a file.
 namespace zemrik {
 namespace {
 

@@ -9,8 +9,7 @@
 #include "common/ByteAccess.h"
 #include "measurement/MeasurementRecord.h"
 
-// Builders for test records and a scratch folder for file tests. Names are given in UTF-8 and
-// stored in code page 1251, as the program holds them.
+// Test records (names given in UTF-8, stored in 1251 as the program holds them) and files.
 namespace zemrik::test {
 
 // A record of zeros; Filler puts noise after byte 14 (later calls overwrite only what they name).
