@@ -4,30 +4,26 @@
 
 #include "support/RecordBuilders.h"
 
-// Which sizes parse, and that parsing and building give every byte back, are the fuzz target's
-// invariants, replayed over its seeds (0, 31, 100 bytes, 64 and 65 records) by ctest.
+// What parses, and that every byte comes back, the cbl fuzz target checks; here: through a file.
 namespace zemrik {
 namespace {
 
 TEST(CableTableFile, FilesCarryTheBytesAndTooLargeFilesAreRefused) {
     test::TempFolder dir;
     const std::string path = dir.File("t.cbl");
-    CableTable table;
-    for (int i = 0; i < 3; ++i) table.records[i] = test::MakeCable("К" + std::to_string(i), 1, 2, 3, 4, 0xA0);
-    table.count = 3;
+    CableTable table, read;
+    table.records[1] = test::MakeCable("К1", 1, 2, 3, 4, 0xA0);
+    table.count = 2;
     ASSERT_TRUE(SaveTableFile(path, table));
-    CableTable read;
     ASSERT_TRUE(LoadTableFile(path, read));
-    EXPECT_EQ(read.count, 3);
-    EXPECT_EQ(read.records[2], table.records[2]);
-
-    // A file of more than 64 records is refused however large it is, and changes nothing.
+    EXPECT_EQ(read.records[1], table.records[1]);
+    // More than 64 records, however many, are refused and change nothing.
     test::WriteWholeFile(dir.File("big.cbl"), std::string(100000, 'x'));
     EXPECT_FALSE(LoadTableFile(dir.File("big.cbl"), read));
-    EXPECT_EQ(read.count, 3);
+    EXPECT_EQ(read.count, 2);
     table.count = 65;
     EXPECT_FALSE(SaveTableFile(path, table));
-    EXPECT_EQ(test::ReadWholeFile(path).size(), 3 * CableRecordSize);
+    EXPECT_EQ(test::ReadWholeFile(path).size(), 2 * CableRecordSize);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "RecordBuilders.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -7,9 +9,6 @@
 #include <random>
 #include <stdexcept>
 
-#include <stdlib.h>
-
-#include "common/ByteAccess.h"
 #include "common/CodePage.h"
 #include "common/NameField.h"
 
@@ -28,30 +27,7 @@ RecordBuilder::RecordBuilder(std::string_view nameUtf8) { PutName(record_.data()
 RecordBuilder& RecordBuilder::Filler(std::uint32_t seed) {
     const MeasurementRecord kept = record_;
     FillBytes(record_.data(), record_.size(), seed);
-    // Name and kind byte stay as set so far; the rest is noise.
     std::copy_n(kept.begin(), rec::KindSections + 1, record_.begin());
-    return *this;
-}
-
-RecordBuilder& RecordBuilder::Kind(int kindCode) {
-    record_[rec::KindSections] =
-        static_cast<std::uint8_t>((record_[rec::KindSections] & 0xF0) | (kindCode & 0x0F));
-    return *this;
-}
-
-RecordBuilder& RecordBuilder::Sections(int storedCount) {
-    record_[rec::KindSections] =
-        static_cast<std::uint8_t>((record_[rec::KindSections] & 0x0F) | ((storedCount & 0x0F) << 4));
-    return *this;
-}
-
-RecordBuilder& RecordBuilder::Value(std::size_t offset, float value) {
-    WriteFloatLE(record_.data() + offset, value);
-    return *this;
-}
-
-RecordBuilder& RecordBuilder::Temp(std::uint8_t tempCode) {
-    record_[rec::TempCode] = tempCode;
     return *this;
 }
 
@@ -82,7 +58,7 @@ CableRecord MakeCable(std::string_view nameUtf8, std::uint8_t material, float c,
 void FillBytes(std::uint8_t* bytes, std::size_t size, std::uint32_t seed) {
     std::mt19937 gen(seed);
     std::uniform_int_distribution<int> dist(1, 255);
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(dist(gen));
+    std::generate_n(bytes, size, [&] { return static_cast<std::uint8_t>(dist(gen)); });
 }
 
 TempFolder::TempFolder() {
