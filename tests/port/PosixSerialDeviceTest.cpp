@@ -8,10 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <ctime>
 #include <future>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "link/PosixSerialDevice.h"
@@ -53,54 +51,25 @@ std::uint32_t WaitEvent(PosixSerialDevice& device, std::chrono::milliseconds can
     return mask;
 }
 
-double ProcessCpuMs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
-}
-
-TEST(PosixSerialDevice, OpenFailuresLeaveItClosed) {
+TEST(PosixSerialDevice, OpenFailuresAndWhatAPtyCannotKeep) {
     PosixSerialDevice device;
     EXPECT_EQ(device.Open("/dev/zemrik-no-such-tty"), DeviceError::NotFound);
+    EXPECT_EQ(device.Open("/dev/null"), DeviceError::Other);  // no terminal
     EXPECT_FALSE(device.IsOpen());
-    EXPECT_EQ(device.LastError(), ENOENT);
-    // A device that is no terminal.
-    EXPECT_EQ(device.Open("/dev/null"), DeviceError::Other);
-    EXPECT_FALSE(device.IsOpen());
-    std::uint8_t byte = 0;
-    EXPECT_EQ(device.Read(&byte, 1), -1);
-    EXPECT_EQ(device.Write(&byte, 1), -1);
-    std::uint32_t mask = 0;
-    EXPECT_FALSE(device.WaitEvent(mask));
-}
 
-TEST(PosixSerialDevice, LineSettingsAndNoModemLines) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
-    PosixSerialDevice device;
     ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
-    // The port's status thread may wait before the mask is set; that refusal is no failed call
-    // and must not reach the error code the open reports.
+    // The status thread may wait before the mask is set; that refusal must not reach the
+    // error code the open reports.
     std::uint32_t mask = 0;
     EXPECT_FALSE(device.WaitEvent(mask));
     EXPECT_EQ(device.LastError(), 0);
-
     Dcb dcb;
-    dcb.BaudRate = 28800;  // no B-constant exists for it
-    dcb.Flags = 0x205C;
-    dcb.ByteSize = 7;
-    dcb.Parity = 2;
-    dcb.StopBits = 2;
-    ASSERT_TRUE(device.SetState(dcb));
-    Dcb back;
-    ASSERT_TRUE(device.GetState(back));
-    EXPECT_EQ(back.BaudRate, 28800u);
-    EXPECT_EQ(back.Flags, 0x205Cu);
-    EXPECT_EQ(back.StopBits, 2);
-    // A pseudo-terminal forces 8 bits without parity whatever it is told; a real line keeps them.
+    ASSERT_TRUE(device.GetState(dcb));
     dcb.ByteSize = 9;
     EXPECT_FALSE(device.SetState(dcb));
-
+    // No modem lines on a pty: CTS and DSR read as on, or hardware flow control would never send.
     std::uint32_t bits = 0;
     ASSERT_TRUE(device.GetModemStatus(bits));
     EXPECT_EQ(bits & (MS_CTS_ON | MS_DSR_ON), MS_CTS_ON | MS_DSR_ON);
@@ -183,7 +152,7 @@ TEST(PosixSerialDevice, CancelledWaitDoesNotSurviveReopen) {
 }
 
 // The read thread counts the queue, then reads; a flush in between leaves it reading nothing.
-// That is an empty read, not a hang-up: the line must stay usable.
+// That is an empty read, not a hang-up.
 TEST(PosixSerialDevice, ReadingAnEmptyQueueIsNoHangup) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
@@ -192,16 +161,10 @@ TEST(PosixSerialDevice, ReadingAnEmptyQueueIsNoHangup) {
     ASSERT_TRUE(device.SetEventMask(EV_RXCHAR));
     std::uint8_t in[4] = {};
     EXPECT_EQ(device.Read(in, 4), 0);
-    ASSERT_TRUE(pty.Write({1, 2, 3}));
-    ASSERT_EQ(WaitEvent(device), EV_RXCHAR);
-    ASSERT_TRUE(device.Purge(true, false));
-    EXPECT_EQ(device.Read(in, 3), 0);
     EXPECT_FALSE(device.IsGone());
-
     ASSERT_TRUE(pty.Write({7, 8}));
     ASSERT_EQ(WaitEvent(device), EV_RXCHAR);
     ASSERT_EQ(device.Read(in, 4), 2);
-    EXPECT_EQ(in[0], 7);
     EXPECT_EQ(in[1], 8);
 }
 
@@ -216,8 +179,7 @@ TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
 
     Dcb dcb;
     ASSERT_TRUE(port.Handle()->GetState(dcb));
-    EXPECT_EQ(dcb.BaudRate, 19200u);
-    dcb.BaudRate = 28800;
+    dcb.BaudRate = 28800;  // no B-constant exists for it
     ASSERT_TRUE(port.Handle()->SetState(dcb));
     ASSERT_TRUE(port.Handle()->GetState(dcb));
     EXPECT_EQ(dcb.BaudRate, 28800u);
@@ -232,9 +194,6 @@ TEST(PosixSerialDevice, PortMovesBytesBothWaysOnAPty) {
     std::vector<std::uint8_t> out = Bytes(1000, 1);
     ASSERT_EQ(port.PutBlock(out.data(), 1000), 1000);
     EXPECT_EQ(pty.Read(1000, kDeadline), out);
-    ASSERT_TRUE(rig.Pump([&] { return port.GetOutBuffUsed() == 0; }));
-    port.SetOpen(false);
-    EXPECT_FALSE(port.Enabled());
 }
 
 TEST(PosixSerialDevice, CloseCutsAWriteTheOtherEndNeverTakes) {
@@ -255,7 +214,7 @@ TEST(PosixSerialDevice, CloseCutsAWriteTheOtherEndNeverTakes) {
     EXPECT_FALSE(port.Open());
 }
 
-TEST(PosixSerialDevice, HangupMeansGoneWithoutSpinning) {
+TEST(PosixSerialDevice, HangupMeansGoneAndCloseEnds) {
     PtyMaster pty;
     ASSERT_TRUE(pty.Ok());
     PtyPort rig(pty.SlavePath());
@@ -268,15 +227,8 @@ TEST(PosixSerialDevice, HangupMeansGoneWithoutSpinning) {
     port.PutBlock(&byte, 1);
     ASSERT_TRUE(rig.Pump([&] { return device->IsGone(); }));
 
-    // An observation window, not a wait for an event: idle threads use next to no processor
-    // time in it; a spinning one would use all of it.
-    double cpuBefore = ProcessCpuMs();
-    std::this_thread::sleep_for(milliseconds(300));
-    EXPECT_LT(ProcessCpuMs() - cpuBefore, 100.0);
-
     EXPECT_EQ(port.GetBlock(&byte, 1), 0);
     port.SetOpen(false);
-    EXPECT_FALSE(port.Open());
     EXPECT_FALSE(port.Enabled());
 }
 

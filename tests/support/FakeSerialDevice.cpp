@@ -142,11 +142,10 @@ int FakeSerialDevice::Write(const std::uint8_t* data, int count) {
     return count;
 }
 
-bool FakeSerialDevice::Purge(bool rx, bool tx) {
+bool FakeSerialDevice::Purge(bool rx, bool) {
     return Locked([&] {
         if (!Usable()) return false;
         if (rx) rx_.clear();
-        purges_.push_back(rx && tx ? "rx+tx" : (rx ? "rx" : "tx"));
         return true;
     });
 }

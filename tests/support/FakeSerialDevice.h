@@ -12,9 +12,7 @@
 
 #include "link/SerialDevice.h"
 
-// A serial device in memory for the port's tests. The test plays the other end: it puts bytes on
-// the line (Receive), holds CTS off, holds writes in the driver, or pulls the device away, and
-// reads back what the port wrote and did. Every member is safe from any thread.
+// A serial device in memory; the test plays the other end. Every member is safe from any thread.
 namespace zemrik::test {
 
 class FakeSerialDevice : public SerialDevice {
@@ -39,8 +37,6 @@ class FakeSerialDevice : public SerialDevice {
     }
 
 public:
-    // ---- the test's side ----
-    // What the next Open returns (None: it opens).
     void SetOpenResult(DeviceError result) { Set(&Self::openResult_, result); }
     void Receive(const std::vector<std::uint8_t>& bytes);
     void SetCts(bool on);
@@ -53,21 +49,16 @@ public:
     std::size_t QueuedForReading() const { return Get(&Self::rx_).size(); }
     Dcb State() const { return Get(&Self::dcb_); }
     std::vector<int> Escapes() const { return Get(&Self::escapes_); }
-    // "rx", "tx", "rx+tx"
-    std::vector<std::string> Purges() const { return Get(&Self::purges_); }
     int Opens() const { return Get(&Self::opens_); }
     int Closes() const { return Get(&Self::closes_); }
     std::string LastPath() const { return Get(&Self::lastPath_); }
-    std::uint32_t EventMask() const { return Get(&Self::eventMask_); }
     bool WriteInProgress() const { return Get(&Self::writing_); }
     // Waits up to `timeout` until `done` holds, re-testing on every change of the device.
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) const;
-    // Calls made by the worker threads, to tell idling from spinning.
     int WorkerCalls() const { return workerCalls_; }
-    // Of those, the calls made with SIGINT, SIGTERM or SIGHUP deliverable to the calling thread.
+    // Worker calls made with SIGINT, SIGTERM or SIGHUP deliverable to the calling thread.
     int WorkerCallsOpenToStopSignals() const { return openToStops_; }
 
-    // ---- SerialDevice ----
     DeviceError Open(const std::string& path) override;
     void Close() override;
     bool IsOpen() const override { return Get(&Self::open_); }
@@ -114,7 +105,6 @@ private:
     std::deque<std::uint8_t> rx_;
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;
-    std::vector<std::string> purges_;
 };
 
 }  // namespace zemrik::test
