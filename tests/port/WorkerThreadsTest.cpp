@@ -73,7 +73,7 @@ TEST(WorkerThreads, MakingRoomInAFullReceiveBufferFetchesTheRest) {
 
 // What a pump asleep until something happens relies on: bytes, a worker's call and a vanished
 // device each ring the notifier; and the workers leave the stop signals to the main thread.
-TEST(WorkerThreads, DataNotifierRingsForBytesCallsAndAVanishedDevice) {
+TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     std::atomic<int> rung{0};
     int served = 0;  // main thread only
     FakePortRig rig;
@@ -91,30 +91,21 @@ TEST(WorkerThreads, DataNotifierRingsForBytesCallsAndAVanishedDevice) {
     ASSERT_TRUE(rig.Pump([&] { return served > 0; }));
     port.SetOnTriggerAvail(nullptr);
 
+    // A vanished device rings too, and its threads neither spin nor block the close. Idle threads
+    // make a handful of calls in 300 ms (read every 500, write every 100); a spinning one makes
+    // thousands, so the wait ends early only on a fault.
     const int beforeGone = rung;
     rig.fake->Vanish();
     ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung > beforeGone; }, kDeadline));
-    port.SetOpen(false);
-    EXPECT_GT(rig.fake->WorkerCalls(), 0);
-    EXPECT_EQ(rig.fake->WorkerCallsOpenToStopSignals(), 0);
-}
-
-TEST(WorkerThreads, CloseAndFlushCutAWriteTheDriverNeverTakes) {
-    FakePortRig rig;
-    TCommPort& port = *rig.port;
-    port.SetOpen(true);
-    rig.fake->HoldWrites(true);  // hardware flow control holding the line
-    std::uint8_t bytes[3] = {1, 2, 3};
-    ASSERT_EQ(port.PutBlock(bytes, 3), 3);
-    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rig.fake->WriteInProgress(); }, kDeadline));
-    port.FlushOutBuffer();
-    EXPECT_EQ(port.GetOutBuffUsed(), 0);
-    ASSERT_EQ(port.PutBlock(bytes, 3), 3);
-    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rig.fake->WriteInProgress(); }, kDeadline));
+    std::uint8_t bytes[2] = {5, 6};
+    EXPECT_EQ(port.PutBlock(bytes, 2), 2);  // accepted into memory; it can never leave
+    const int calls = rig.fake->WorkerCalls();
+    EXPECT_FALSE(rig.fake->WaitUntil([&] { return rig.fake->WorkerCalls() - calls >= 40; },
+                                     std::chrono::milliseconds(300)));
+    EXPECT_EQ(port.GetInBuffUsed(), 3);  // what had arrived can still be taken
     port.SetOpen(false);
     EXPECT_EQ(rig.fake->Closes(), 1);
-    EXPECT_FALSE(rig.fake->WriteInProgress());
-    EXPECT_TRUE(rig.fake->Written().empty());
+    EXPECT_EQ(rig.fake->WorkerCallsOpenToStopSignals(), 0);
 }
 
 TEST(WorkerThreads, CloseServesACallPendingFromAWorker) {
@@ -131,25 +122,6 @@ TEST(WorkerThreads, CloseServesACallPendingFromAWorker) {
     EXPECT_EQ(served, 0);
     port.SetOpen(false);
     EXPECT_GE(served, 1);
-}
-
-TEST(WorkerThreads, VanishedDeviceNeitherSpinsNorBlocksClose) {
-    FakePortRig rig;
-    TCommPort& port = *rig.port;
-    port.SetOpen(true);
-    rig.fake->Receive({1, 2});
-    ASSERT_TRUE(rig.Pump([&] { return port.GetInBuffUsed() == 2; }));
-    rig.fake->Vanish();
-    std::uint8_t bytes[2] = {5, 6};
-    EXPECT_EQ(port.PutBlock(bytes, 2), 2);  // accepted into memory; it can never leave
-    // Idle threads make a handful of calls in 300 ms (read every 500, write every 100); a
-    // spinning one makes thousands. The wait ends early only on a fault.
-    const int before = rig.fake->WorkerCalls();
-    EXPECT_FALSE(rig.fake->WaitUntil([&] { return rig.fake->WorkerCalls() - before >= 40; },
-                                     std::chrono::milliseconds(300)));
-    EXPECT_EQ(port.GetInBuffUsed(), 2);  // what had arrived can still be taken
-    port.SetOpen(false);
-    EXPECT_EQ(rig.fake->Closes(), 1);
 }
 
 }  // namespace

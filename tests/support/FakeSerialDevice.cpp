@@ -56,7 +56,7 @@ DeviceError FakeSerialDevice::Open(const std::string& path) {
         if (openResult_ != DeviceError::None) return openResult_;
         ++opens_;
         open_ = true;
-        gone_ = writesCancelled_ = cancelWait_ = false;
+        gone_ = cancelWait_ = false;
         eventMask_ = pendingEvents_ = 0;
         return DeviceError::None;
     });
@@ -129,17 +129,12 @@ int FakeSerialDevice::Read(std::uint8_t* buffer, int count) {
 
 int FakeSerialDevice::Write(const std::uint8_t* data, int count) {
     CountWorkerCall();
-    std::unique_lock<std::mutex> guard(lock_);
-    if (!Usable() || writesCancelled_) return -1;
-    writing_ = true;
-    changed_.notify_all();
-    changed_.wait(guard, [&] { return !holdWrites_ || writesCancelled_ || gone_; });
-    writing_ = false;
-    changed_.notify_all();
-    if (holdWrites_ || gone_ || writesCancelled_) return gone_ ? -1 : 0;
-    written_.insert(written_.end(), data, data + count);
-    pendingEvents_ |= EV_TXEMPTY;
-    return count;
+    return Locked([&] {
+        if (!Usable()) return -1;
+        written_.insert(written_.end(), data, data + count);
+        pendingEvents_ |= EV_TXEMPTY;
+        return count;
+    });
 }
 
 bool FakeSerialDevice::Purge(bool rx, bool) {

@@ -40,8 +40,6 @@ public:
     void SetOpenResult(DeviceError result) { Set(&Self::openResult_, result); }
     void Receive(const std::vector<std::uint8_t>& bytes);
     void SetCts(bool on);
-    // While held, Write blocks (the driver takes nothing) until released or cancelled.
-    void HoldWrites(bool hold) { Set(&Self::holdWrites_, hold); }
     // The device vanishes: every later call fails, and a pending wait stays asleep until cancelled.
     void Vanish() { Set(&Self::gone_, true); }
 
@@ -52,7 +50,6 @@ public:
     int Opens() const { return Get(&Self::opens_); }
     int Closes() const { return Get(&Self::closes_); }
     std::string LastPath() const { return Get(&Self::lastPath_); }
-    bool WriteInProgress() const { return Get(&Self::writing_); }
     // Waits up to `timeout` until `done` holds, re-testing on every change of the device.
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) const;
     int WorkerCalls() const { return workerCalls_; }
@@ -73,8 +70,8 @@ public:
     bool QueueCounts(int& inQueue, int& outQueue) override;
     int Read(std::uint8_t* buffer, int count) override;
     int Write(const std::uint8_t* data, int count) override;
-    void CancelWrite() override { Set(&Self::writesCancelled_, true); }
-    void ResumeWrites() override { Set(&Self::writesCancelled_, false); }
+    void CancelWrite() override {}
+    void ResumeWrites() override {}
     bool Purge(bool rx, bool tx) override;
     bool GetModemStatus(std::uint32_t& bits) override;
     bool Escape(int code) override;
@@ -99,9 +96,6 @@ private:
     std::uint32_t pendingEvents_ = 0;
     bool cancelWait_ = false;
     bool cts_ = true;
-    bool holdWrites_ = false;
-    bool writesCancelled_ = false;
-    bool writing_ = false;
     std::deque<std::uint8_t> rx_;
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;
