@@ -40,10 +40,14 @@ TEST(WorkerThreads, BytesWaitForCtsAndLeaveWhenItComesOn) {
     TCommPort& port = *rig.port;
     rig.fake->SetCts(false);
     port.SetOpen(true);
-    EXPECT_FALSE(port.CTSState());  // read before the open returns, so no byte slips out
+    EXPECT_FALSE(port.CTSState());
     std::vector<std::uint8_t> data = Bytes(300, 3);
+    const int counts = rig.fake->QueueCountCalls();
     ASSERT_EQ(port.PutBlock(data.data(), 300), 300);
-    for (int i = 0; i < 3; ++i) port.PutBlock(data.data(), 0);  // each put wakes the write thread
+    // The write thread asks the queue count before it looks at CTS, in each pass (one per wake,
+    // then one every 100 ms); the read thread asks once per 500 ms. Three asks mean the write
+    // thread has looked, and the next put waits for the pass it may be in.
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rig.fake->QueueCountCalls() >= counts + 3; }, kDeadline));
     ASSERT_EQ(port.PutChar(0xEE), 1);
     EXPECT_TRUE(rig.fake->Written().empty());
 

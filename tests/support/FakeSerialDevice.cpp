@@ -109,6 +109,7 @@ bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
 
 bool FakeSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
     CountWorkerCall();
+    ++queueCounts_;
     return Locked([&] {
         outQueue = 0;
         inQueue = Usable() ? static_cast<int>(rx_.size()) : 0;

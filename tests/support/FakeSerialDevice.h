@@ -53,6 +53,7 @@ public:
     // Waits up to `timeout` until `done` holds, re-testing on every change of the device.
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) const;
     int WorkerCalls() const { return workerCalls_; }
+    int QueueCountCalls() const { return queueCounts_; }
     // Worker calls made with SIGINT, SIGTERM or SIGHUP deliverable to the calling thread.
     int WorkerCallsOpenToStopSignals() const { return openToStops_; }
 
@@ -85,6 +86,7 @@ private:
     mutable std::condition_variable changed_;
     std::atomic<int> workerCalls_{0};
     std::atomic<int> openToStops_{0};
+    std::atomic<int> queueCounts_{0};
     DeviceError openResult_ = DeviceError::None;
     bool open_ = false;
     bool gone_ = false;
