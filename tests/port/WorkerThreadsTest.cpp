@@ -92,7 +92,7 @@ TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     const int before = rung;
     rig.fake->Receive({3});
     ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung >= before + 2; }, kDeadline));
-    ASSERT_TRUE(rig.Pump([&] { return served > 0; }));
+    ASSERT_TRUE(rig.Pump([&] { return served > 0 && port.GetInBuffUsed() == 3; }));
     port.SetOnTriggerAvail(nullptr);
 
     // A vanished device rings too, and its threads neither spin nor block the close. Idle threads
