@@ -249,7 +249,12 @@ TEST_F(OtherTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {
         EXPECT_EQ(instrument.GetRootTable().entries, rootBefore.entries);
     }
 
-    // The record buffer and the cable table likewise; the stale bytes are flushed first.
+    // The next handshake discards what the failed read left unread.
+    port.AnswerNext(2, ReadReply({0}));
+    EXPECT_EQ(instrument.ReadRootTable(), 0);
+    EXPECT_EQ(port.Waiting(), 0u);
+
+    // The record buffer and the cable table likewise.
     MeasurementRecord buffer;
     buffer.fill(0x5C);
     Bytes recordReply = ReadReply(Bytes(256, 0x33));

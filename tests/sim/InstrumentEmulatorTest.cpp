@@ -88,6 +88,10 @@ TEST(InstrumentEmulatorTest, RawRequestSequences) {
         }
         EXPECT_EQ(out, cases[k].out);
     }
+    InstrumentEmulator full(1);  // memory full: the write is refused and nothing stored
+    full.AddRecord(r);
+    EXPECT_EQ(Flatten(full.Receive(Cat({Sync, WriteFrame(0x44)}))), (Bytes{0xA5, 0x02, 0x00}));
+    EXPECT_EQ(full.Records().size(), 1u);
 }
 
 TEST(InstrumentEmulatorTest, FaultsShapeTheReplies) {
