@@ -1,91 +1,76 @@
+// The protocol against the emulated instrument, in one thread: what the program queues is fed to
+// the emulator, and its replies arrive on the fake clock after their delays.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "common/CodePage.h"
+#include "common/NameField.h"
 #include "link/Other.h"
 #include "sim/InstrumentEmulator.h"
-#include "support/FakeClock.h"
 #include "support/FakePort.h"
 #include "support/RecordBuilders.h"
 
-// The protocol against the emulated instrument, in one thread: what the program queues is fed to
-// the emulator, and the emulator's replies arrive on the fake clock after their delays. Clean
-// round trips of every command run end to end (zemrik-cli against zemrik-sim); here the faults.
 namespace zemrik {
 namespace {
 
-using test::FakeClock;
-using test::FakePort;
-
-// Faults with one more flag set.
-EmulatorFaults WithFault(auto field, auto value, EmulatorFaults faults = {}) {
-    faults.*field = value;
-    return faults;
-}
-
 MeasurementRecord Record(int i) {
-    return test::RecordBuilder("Замер №" + std::to_string(i)).Filler(100 + i).Kind(i % 7).Build();
+    return test::RecordBuilder("Замер №" + std::to_string(i))
+        .Kind(i % 7)
+        .Sections(i % 6)
+        .Section(0, "Кабель А", 0, 45, 90, 100, 50)
+        .Section(4, "Пятый", 0, 1, 2, 3, 4)
+        .Build();
 }
 
-// A pump call that may wait is one fake millisecond.
-struct EmulatorBench {
-    EmulatorBench() {
-        port.OnSend([this](std::span<const std::uint8_t> bytes) {
-            for (const EmulatorReply& reply : emulator.Receive(bytes))
-                port.Deliver(reply.bytes, reply.delayMs);
-        });
-    }
-    FakeClock clock;
-    FakePort port{clock};
+TEST(EmulatorLinkTest, EveryOperationRoundTrips) {
+    test::FakeClock clock;
+    test::FakePort port{clock};
     InstrumentEmulator emulator;
+    port.OnSend([&](std::span<const std::uint8_t> bytes) {
+        for (const EmulatorReply& reply : emulator.Receive(bytes)) port.Deliver(reply.bytes, reply.delayMs);
+    });
     Instrument instrument{port, clock.AsTickSource(),
-                          [this](std::uint32_t maxWaitMs) { clock.Advance(maxWaitMs > 0 ? 1 : 0); }};
-};
+                          [&](std::uint32_t maxWaitMs) { clock.Advance(maxWaitMs > 0 ? 1 : 0); }};
+    auto list = std::make_unique<MeasurementList>();
+    list->count = 12;
+    for (int i = 0; i < 12; ++i) list->slots[i] = Record(i);
+    emulator.LoadRecords(*list);  // held in 866, as the instrument does
 
-// The emulator's timing, lengths and checksums against the protocol's, at their edges (the reply
-// shape of each fault is the emulator's own test, the protocol's answer to it the protocol's),
-// and the next clean exchange works again.
-TEST(EmulatorLink, FaultsMeetTheProtocolAtTheirEdges) {
-    using F = EmulatorFaults;
-    MeasurementRecord buffer{};
-    CableTable cables;
-    cables.count = 1;
-    using Op = std::function<std::uint8_t(Instrument&)>;
-    const Op readRecord = [&](Instrument& i) { return i.ReadRecord(0, &buffer); };
-    const Op readRoot = [](Instrument& i) { return i.ReadRootTable(); };
-    const Op writeRecord = [&](Instrument& i) { return i.WriteRecord("w", Record(9)); };
-    const Op writeCables = [&](Instrument& i) { return i.WriteCableTable(cables); };
-    struct Case {
-        const char* what;
-        EmulatorFaults faults;
-        Op run;
-        std::uint8_t expected;
-        std::size_t recordsAfter;  // the emulator starts with 4 records
-        int capacity = 200;
-    };
-    const std::vector<Case> cases = {
-        {"full memory", {}, writeRecord, 2, 4, 4},
-        {"bad checksum", WithFault(&F::badChecksum, true), readRecord, 1, 4},
-        {"refuse writes 2, cables", WithFault(&F::refuseWrites, 2), writeCables, 2, 4},
-        {"stop after 257 bytes, record", WithFault(&F::stopAfter, 257), readRecord, 1, 4},
-        {"stop after 258 bytes is the whole record", WithFault(&F::stopAfter, 258), readRecord, 0, 4},
-        {"delay 3000 ms, write", WithFault(&F::delayMs, 3000), writeRecord, 1, 5},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EmulatorBench b;
-        for (int i = 0; i < 4; ++i) b.emulator.AddRecord(Record(i));
-        b.emulator.SetCapacity(c.capacity);
-        b.emulator.SetFaults(c.faults);
-        EXPECT_EQ(c.run(b.instrument), c.expected);
-        EXPECT_EQ(b.emulator.Records().size(), c.recordsAfter);
-
-        b.emulator.SetFaults({});
-        EXPECT_EQ(b.instrument.ReadRootTable(), 0);
-        EXPECT_EQ(b.instrument.GetRootTable().count, c.recordsAfter);
+    ASSERT_EQ(instrument.ReadRootTable(), 0);
+    ASSERT_EQ(instrument.GetRootTable().count, 12);
+    for (int i = 0; i < 12; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(NameText(instrument.GetRootTable().entries[i].data()), NameText(Record(i).data()));
+        MeasurementRecord got{};
+        ASSERT_EQ(instrument.ReadRecord(static_cast<std::uint8_t>(i), &got), 0);
+        EXPECT_EQ(got, Record(i));
     }
+    MeasurementRecord none{};
+    EXPECT_EQ(instrument.ReadRecord(12, &none), 1);
+
+    EXPECT_EQ(instrument.WriteRecord(Utf8ToAnsi("Новый"), Record(40)), 0);
+    EXPECT_EQ(instrument.DeleteRecord(1), 0);
+    EXPECT_EQ(instrument.DeleteRecord(12), 1);  // out of range
+    emulator.StoreRecords(*list);
+    ASSERT_EQ(list->count, 12);
+    EXPECT_EQ(list->slots[1], Record(2));
+    MeasurementRecord written = Record(40);
+    const NameField newName = PadName(Utf8ToAnsi("Новый"));
+    std::copy(newName.begin(), newName.end(), written.begin());
+    EXPECT_EQ(list->slots[11], written);  // stored under the name sent, the rest as sent
+
+    CableTable table;
+    table.count = 64;
+    for (int i = 0; i < 64; ++i)
+        table.records[i] = test::MakeCable("Тип " + std::to_string(i), i % 2, 1.5f * i, 2, 9);
+    EXPECT_EQ(instrument.WriteCableTable(table), 0);
+    EXPECT_NE(emulator.Cables().records[0], table.records[0]);  // the instrument keeps 866
+    CableTable back;
+    ASSERT_EQ(instrument.ReadCableTable(back), 0);
+    EXPECT_EQ(back.count, 64);
+    EXPECT_EQ(back.records, table.records);
 }
 
 }  // namespace

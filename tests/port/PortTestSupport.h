@@ -14,9 +14,8 @@ namespace zemrik::test {
 
 inline constexpr std::chrono::seconds kDeadline{5};
 
-// Runs the main thread's queued calls until `done` holds or the deadline passes. A port whose
-// data notifier wakes `calls` ends each wait at once; `done` is tested again at least every 10 ms
-// for what no notifier announces (bytes leaving, a thread ending).
+// Runs the main thread's queued calls until `done` holds or the deadline passes; `done` is tested
+// again at least every 10 ms for what no notifier announces (bytes leaving, a thread ending).
 inline bool PumpUntil(MainThreadCalls& calls, const std::function<bool()>& done,
                       std::chrono::milliseconds timeout = kDeadline) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -27,8 +26,8 @@ inline bool PumpUntil(MainThreadCalls& calls, const std::function<bool()>& done,
     return true;
 }
 
-// A TCommPort over a fake device, with its own main-thread queue. Handlers may run until the
-// rig is gone, so what they capture must be declared before the rig.
+// A TCommPort over a fake device. Handlers may run until the rig is gone, so what they capture
+// must be declared before the rig.
 struct FakePortRig {
     MainThreadCalls calls;
     FakeSerialDevice* fake = nullptr;

@@ -56,7 +56,7 @@ DeviceError FakeSerialDevice::Open(const std::string& path) {
         if (openResult_ != DeviceError::None) return openResult_;
         ++opens_;
         open_ = true;
-        gone_ = writesCancelled_ = cancelWait_ = false;
+        gone_ = cancelWait_ = false;
         eventMask_ = pendingEvents_ = 0;
         return DeviceError::None;
     });
@@ -109,6 +109,7 @@ bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
 
 bool FakeSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
     CountWorkerCall();
+    ++queueCounts_;
     return Locked([&] {
         outQueue = 0;
         inQueue = Usable() ? static_cast<int>(rx_.size()) : 0;
@@ -129,24 +130,18 @@ int FakeSerialDevice::Read(std::uint8_t* buffer, int count) {
 
 int FakeSerialDevice::Write(const std::uint8_t* data, int count) {
     CountWorkerCall();
-    std::unique_lock<std::mutex> guard(lock_);
-    if (!Usable() || writesCancelled_) return -1;
-    writing_ = true;
-    changed_.notify_all();
-    changed_.wait(guard, [&] { return !holdWrites_ || writesCancelled_ || gone_; });
-    writing_ = false;
-    changed_.notify_all();
-    if (holdWrites_ || gone_ || writesCancelled_) return gone_ ? -1 : 0;
-    written_.insert(written_.end(), data, data + count);
-    pendingEvents_ |= EV_TXEMPTY;
-    return count;
+    return Locked([&] {
+        if (!Usable()) return -1;
+        written_.insert(written_.end(), data, data + count);
+        pendingEvents_ |= EV_TXEMPTY;
+        return count;
+    });
 }
 
-bool FakeSerialDevice::Purge(bool rx, bool tx) {
+bool FakeSerialDevice::Purge(bool rx, bool) {
     return Locked([&] {
         if (!Usable()) return false;
         if (rx) rx_.clear();
-        purges_.push_back(rx && tx ? "rx+tx" : (rx ? "rx" : "tx"));
         return true;
     });
 }

@@ -12,9 +12,7 @@
 
 #include "link/SerialDevice.h"
 
-// A serial device in memory for the port's tests. The test plays the other end: it puts bytes on
-// the line (Receive), holds CTS off, holds writes in the driver, or pulls the device away, and
-// reads back what the port wrote and did. Every member is safe from any thread.
+// A serial device in memory; the test plays the other end. Every member is safe from any thread.
 namespace zemrik::test {
 
 class FakeSerialDevice : public SerialDevice {
@@ -39,13 +37,9 @@ class FakeSerialDevice : public SerialDevice {
     }
 
 public:
-    // ---- the test's side ----
-    // What the next Open returns (None: it opens).
     void SetOpenResult(DeviceError result) { Set(&Self::openResult_, result); }
     void Receive(const std::vector<std::uint8_t>& bytes);
     void SetCts(bool on);
-    // While held, Write blocks (the driver takes nothing) until released or cancelled.
-    void HoldWrites(bool hold) { Set(&Self::holdWrites_, hold); }
     // The device vanishes: every later call fails, and a pending wait stays asleep until cancelled.
     void Vanish() { Set(&Self::gone_, true); }
 
@@ -53,21 +47,16 @@ public:
     std::size_t QueuedForReading() const { return Get(&Self::rx_).size(); }
     Dcb State() const { return Get(&Self::dcb_); }
     std::vector<int> Escapes() const { return Get(&Self::escapes_); }
-    // "rx", "tx", "rx+tx"
-    std::vector<std::string> Purges() const { return Get(&Self::purges_); }
     int Opens() const { return Get(&Self::opens_); }
     int Closes() const { return Get(&Self::closes_); }
     std::string LastPath() const { return Get(&Self::lastPath_); }
-    std::uint32_t EventMask() const { return Get(&Self::eventMask_); }
-    bool WriteInProgress() const { return Get(&Self::writing_); }
     // Waits up to `timeout` until `done` holds, re-testing on every change of the device.
     bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) const;
-    // Calls made by the worker threads, to tell idling from spinning.
     int WorkerCalls() const { return workerCalls_; }
-    // Of those, the calls made with SIGINT, SIGTERM or SIGHUP deliverable to the calling thread.
+    int QueueCountCalls() const { return queueCounts_; }
+    // Worker calls made with SIGINT, SIGTERM or SIGHUP deliverable to the calling thread.
     int WorkerCallsOpenToStopSignals() const { return openToStops_; }
 
-    // ---- SerialDevice ----
     DeviceError Open(const std::string& path) override;
     void Close() override;
     bool IsOpen() const override { return Get(&Self::open_); }
@@ -82,8 +71,8 @@ public:
     bool QueueCounts(int& inQueue, int& outQueue) override;
     int Read(std::uint8_t* buffer, int count) override;
     int Write(const std::uint8_t* data, int count) override;
-    void CancelWrite() override { Set(&Self::writesCancelled_, true); }
-    void ResumeWrites() override { Set(&Self::writesCancelled_, false); }
+    void CancelWrite() override {}
+    void ResumeWrites() override {}
     bool Purge(bool rx, bool tx) override;
     bool GetModemStatus(std::uint32_t& bits) override;
     bool Escape(int code) override;
@@ -97,6 +86,7 @@ private:
     mutable std::condition_variable changed_;
     std::atomic<int> workerCalls_{0};
     std::atomic<int> openToStops_{0};
+    std::atomic<int> queueCounts_{0};
     DeviceError openResult_ = DeviceError::None;
     bool open_ = false;
     bool gone_ = false;
@@ -108,13 +98,9 @@ private:
     std::uint32_t pendingEvents_ = 0;
     bool cancelWait_ = false;
     bool cts_ = true;
-    bool holdWrites_ = false;
-    bool writesCancelled_ = false;
-    bool writing_ = false;
     std::deque<std::uint8_t> rx_;
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;
-    std::vector<std::string> purges_;
 };
 
 }  // namespace zemrik::test

@@ -20,9 +20,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int RemainingMs(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
+// Waits for `events` on `fd` until `deadline`: 1 ready, 0 time-out, -1 error. Signals are no end.
+int WaitFd(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd p{fd, events, 0};
+        int ready = ::poll(&p, 1, static_cast<int>(std::max<decltype(left)>(left, 0)));
+        if (ready >= 0 || errno != EINTR) return ready > 0 ? 1 : ready;
+    }
+}
+
+// A read that retries on a signal; 0 at the end, -1 on an error (EAGAIN included).
+ssize_t ReadSome(int fd, void* buffer, std::size_t size) {
+    ssize_t n;
+    while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
+    }
+    return n;
 }
 
 void CloseFd(int& fd) {
@@ -35,8 +48,7 @@ void CloseFd(int& fd) {
 SimProcess::~SimProcess() {
     if (pid_ > 0 && !exit_) {
         ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
     CloseFd(stdinFd_);
@@ -52,7 +64,6 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
         for (int& fd : in) CloseFd(fd);
         return false;
     }
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
@@ -65,8 +76,8 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t none;
-    sigemptyset(&none);
     sigset_t defaults;
+    sigemptyset(&none);
     sigemptyset(&defaults);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
     posix_spawnattr_setsigmask(&attr, &none);
@@ -78,7 +89,6 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
     std::vector<char*> argv;
     for (std::string& a : argStrings) argv.push_back(a.data());
     argv.push_back(nullptr);
-
     int rc = ::posix_spawn(&pid_, simPath.c_str(), &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
@@ -95,23 +105,16 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
     // The first line is the terminal's path; the emulator prints it only once the terminal is ready.
     const auto deadline = Clock::now() + timeout;
     std::string line;
-    for (;;) {
-        pollfd p{stdoutFd_, POLLIN, 0};
-        int ready = ::poll(&p, 1, RemainingMs(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) {
+    for (char c = 0; c != '\n';) {
+        if (WaitFd(stdoutFd_, POLLIN, deadline) <= 0) {
             error_ = "no terminal path from zemrik-sim within the time-out";
             return false;
         }
-        char c;
-        ssize_t n = ::read(stdoutFd_, &c, 1);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
+        if (ReadSome(stdoutFd_, &c, 1) <= 0) {
             error_ = "zemrik-sim ended before printing its terminal path";
             return false;
         }
-        if (c == '\n') break;
-        line += c;
+        if (c != '\n') line += c;
     }
     slavePath_ = line;
     return true;
@@ -127,14 +130,10 @@ std::optional<ChildExit> SimProcess::Wait(std::chrono::milliseconds timeout) {
     // us when to reap it without polling waitpid.
     const auto deadline = Clock::now() + timeout;
     for (;;) {
-        pollfd p{stdoutFd_, POLLIN, 0};
-        int ready = ::poll(&p, 1, RemainingMs(deadline));
-        if (ready < 0 && errno == EINTR) continue;
+        int ready = WaitFd(stdoutFd_, POLLIN, deadline);
         if (ready == 0) return std::nullopt;
-        if (ready < 0) break;
         char buffer[256];
-        ssize_t n = ::read(stdoutFd_, buffer, sizeof buffer);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
+        if (ready < 0 || ReadSome(stdoutFd_, buffer, sizeof buffer) <= 0) break;
     }
     int status = 0;
     pid_t done;
@@ -175,16 +174,12 @@ bool RawTerminal::OpenNew() {
 void RawTerminal::Close() { CloseFd(fd_); }
 
 bool RawTerminal::Write(std::span<const std::uint8_t> bytes) {
-    std::size_t done = 0;
     const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (done < bytes.size()) {
+    for (std::size_t done = 0; done < bytes.size();) {
         ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-        pollfd p{fd_, POLLOUT, 0};
         if (n > 0) {
             done += static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EAGAIN) {
-            if (::poll(&p, 1, RemainingMs(deadline)) <= 0) return false;
-        } else if (!(n < 0 && errno == EINTR)) {
+        } else if (n == 0 || (errno != EINTR && (errno != EAGAIN || WaitFd(fd_, POLLOUT, deadline) <= 0))) {
             return false;
         }
     }
@@ -194,17 +189,12 @@ bool RawTerminal::Write(std::span<const std::uint8_t> bytes) {
 std::vector<std::uint8_t> RawTerminal::Read(std::size_t count, std::chrono::milliseconds timeout) {
     std::vector<std::uint8_t> got;
     const auto deadline = Clock::now() + timeout;
-    while (got.size() < count) {
-        pollfd p{fd_, POLLIN, 0};
-        int ready = ::poll(&p, 1, RemainingMs(deadline));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) break;
+    while (got.size() < count && WaitFd(fd_, POLLIN, deadline) > 0) {
         std::uint8_t buffer[4096];
-        std::size_t want = std::min(sizeof buffer, count - got.size());
-        ssize_t n = ::read(fd_, buffer, want);
+        ssize_t n = ReadSome(fd_, buffer, std::min(sizeof buffer, count - got.size()));
         if (n > 0) {
             got.insert(got.end(), buffer, buffer + n);
-        } else if (!(n < 0 && (errno == EINTR || errno == EAGAIN))) {
+        } else if (n == 0 || errno != EAGAIN) {
             break;
         }
     }
