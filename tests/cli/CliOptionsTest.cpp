@@ -54,7 +54,6 @@ TEST(CliOptionsTest, EveryCommandAndItsOptionsParse) {
 TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy) {
     const std::vector<std::pair<Args, std::string>> cases = {
         {{}, "a command is required"},
-        {{"cables"}, "a command is required"},
         {{"Show", "a.zmk"}, "Show"},
         {{"show"}, "FILE.zmk is required"},
         {{"show", "a.zmk", "b.zmk", "--json"}, "b.zmk"},

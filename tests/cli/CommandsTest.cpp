@@ -92,13 +92,12 @@ TEST_F(CommandsTest, ListShowsNumbersAndNamesAndJsonKeepsTheField) {
 }
 
 // The Get itself is the document's; here: what is printed, and that a Get which fails at a record
-// (the document keeps the records before it) writes no file, and a name cannot steer the terminal.
+// (the document keeps the records before it) writes no file; a name cannot steer the terminal.
 TEST_F(CommandsTest, GetWritesEveryRecordWithAFreshHeaderOrNoFileAtAll) {
     device_.records = Records(3);
     ASSERT_EQ(Run({"get", "-o", out_}), 0) << report_.err;
     EXPECT_EQ(report_.out, "Считано записей: 3 -> " + out_ + "\n");
-    EXPECT_EQ(test::ReadWholeFile(out_),
-              std::string(1, '\3') + std::string(31, '\0') + Bytes(device_.records));
+    EXPECT_TRUE(std::filesystem::exists(out_));  // its bytes: the end-to-end test
     std::filesystem::remove(out_);
 
     device_.readFailures[2] = 1;

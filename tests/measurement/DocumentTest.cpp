@@ -103,6 +103,7 @@ TEST_F(Document, GetReadsEveryRecordAndRefusesEverythingUnderIt) {
     EXPECT_EQ(probes, 3);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(doc.Record(i), Rec(i));
     EXPECT_EQ(doc.Lines(), Lines({0, 1, 2}));
+    EXPECT_EQ(doc.Line(1), Name(1) + std::string(8, ' ') + "dR");
     EXPECT_TRUE(doc.Modified() && doc.FromInstrument() && !doc.Busy());
     const CommandStates s = doc.Commands(true);
     EXPECT_TRUE(s.save && s.put && s.del && s.rename && s.open && s.about && s.exit);
@@ -281,6 +282,10 @@ TEST_F(Document, OpenAndSaveCarryTheHeaderAndKeepFlagsAndTitle) {
     EXPECT_TRUE(instrument.log.empty() && prompt.fileRequests.size() == 1u);
     EXPECT_EQ(ReadWholeFile(dir.File("b.zmk")).size(), 32u + 256);
 
+    // A file without records: the list empties, the panel stays.
+    const CommandResult none = doc.OpenFile(WriteFile("empty.zmk", 0));
+    EXPECT_TRUE(none.linesChanged && none.panel == PanelAction::Leave && doc.Count() == 0);
+
     // A list changed before any file was opened has no name to save under: Save asks for one.
     MeasurementDocument fresh(prompt);
     fresh.Delete({});
@@ -314,6 +319,7 @@ TEST_F(Document, CloseQueryLetsTheWindowGoOnlyWithTheListSafe) {
             prompt.files.push_back(file ? std::optional(dir.File(*file)) : std::nullopt);
         EXPECT_EQ(doc.CloseQuery(), closes);
         EXPECT_EQ(Shown(), shown);
+        EXPECT_TRUE(prompt.messages.empty() || prompt.messages[0].buttons == PromptButtons::YesNoCancel);
         EXPECT_EQ(doc.Count(), 2);
         if (file && closes) {
             EXPECT_EQ(ReadWholeFile(dir.File(*file)).size(), 32u + 2 * 256);
