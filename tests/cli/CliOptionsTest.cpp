@@ -54,7 +54,6 @@ TEST(CliOptionsTest, EveryCommandAndItsOptionsParse) {
 TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy) {
     const std::vector<std::pair<Args, std::string>> cases = {
         {{}, "a command is required"},
-        {{"cables"}, "a command is required"},
         {{"Show", "a.zmk"}, "Show"},
         {{"show"}, "FILE.zmk is required"},
         {{"show", "a.zmk", "b.zmk", "--json"}, "b.zmk"},
@@ -83,8 +82,6 @@ TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhy) {
 TEST(CliOptionsTest, HelpGoesToStdoutWithExitZero) {
     const std::vector<std::pair<Args, std::string>> cases = {
         {{"--help"}, "Usage: zemrik-cli [OPTIONS] [SUBCOMMAND]"},
-        {{"-h"}, "--port PATH|N"},
-        {{"show", "--help"}, "Usage: zemrik-cli show [OPTIONS] FILE.zmk"},
         {{"cables", "put", "-h"}, "Usage: zemrik-cli cables put [OPTIONS] FILE.cbl"},
     };
     for (const auto& [args, text] : cases) {
@@ -96,14 +93,8 @@ TEST(CliOptionsTest, HelpGoesToStdoutWithExitZero) {
     }
 }
 
-// The program itself: a usage error reaches stderr with exit code 2, and output that cannot be
-// written is not taken for success.
-TEST(CliOptionsTest, TheProgramReportsUsageErrorsAndLostOutput) {
-    test::ProcessResult usage = test::RunCli({"show"});
-    EXPECT_TRUE(usage.Exited(2)) << test::Describe(usage);
-    EXPECT_EQ(usage.err, "zemrik-cli: FILE.zmk is required\nRun with --help for more information.\n");
-    EXPECT_EQ(usage.out, "");
-
+// The program itself: output that cannot be written is not taken for success.
+TEST(CliOptionsTest, TheProgramReportsLostOutput) {
     for (const char* redirect : {">/dev/full", ">&-"}) {
         // sh passes the arguments through untouched as "$@".
         test::ProcessResult lost = test::RunProcess(

@@ -13,13 +13,11 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "cables/CableTableFile.h"
 #include "cli/CliRun.h"
-#include "measurement/MeasurementFile.h"
 #include "support/PtySim.h"
 #include "support/RecordBuilders.h"
 
@@ -61,46 +59,33 @@ std::string WriteCables(const std::string& path, int count, std::uint8_t reserve
 
 // The emulator's --trace as it comes: its stderr goes into a FIFO the test reads, so a test
 // waits for a byte on the line instead of polling a file.
-class SimTrace {
-public:
-    explicit SimTrace(const std::string& path) : path_(path) {
+struct SimTrace {
+    explicit SimTrace(std::string p) : path(std::move(p)) {
         EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0) << path;
-        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     }
-    ~SimTrace() { ::close(fd_); }
-    SimTrace(const SimTrace&) = delete;
-    SimTrace& operator=(const SimTrace&) = delete;
-
-    const std::string& Path() const { return path_; }
-    const std::string& Seen() const { return seen_; }
-
+    ~SimTrace() { ::close(fd); }
     // Waits until `text` has come `times` times in all; false when 10 s passed first or the
     // emulator ended.
-    bool WaitFor(std::string_view text, int times) {
+    bool WaitFor(const std::string& text, int times) {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (Count(text) < times) {
+        for (;;) {
+            int count = 0;
+            for (auto at = seen.find(text); at != std::string::npos; at = seen.find(text, at + 1)) ++count;
+            if (count >= times) return true;
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            pollfd p{fd_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+            pollfd p{fd, POLLIN, 0};
             char buffer[4096];
-            const ssize_t n = ::read(fd_, buffer, sizeof buffer);
-            if (n == 0) return false;
-            if (n > 0) seen_.append(buffer, static_cast<std::size_t>(n));
+            ssize_t n = 0;
+            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0 ||
+                (n = ::read(fd, buffer, sizeof buffer)) == 0)
+                return false;
+            if (n > 0) seen.append(buffer, static_cast<std::size_t>(n));
         }
-        return true;
     }
-
-private:
-    int Count(std::string_view text) const {
-        int count = 0;
-        for (auto at = seen_.find(text); at != std::string::npos; at = seen_.find(text, at + 1)) ++count;
-        return count;
-    }
-
-    std::string path_;
-    int fd_ = -1;
-    std::string seen_;
+    std::string path, seen;
+    int fd = -1;
 };
 
 class CliInstrumentTest : public ::testing::Test {
@@ -113,25 +98,25 @@ protected:
         EXPECT_TRUE(ok) << sim_.Error();
         return ok;
     }
+    // The emulator's records after it has saved them, or why not.
     std::string StopAndReadRecords() {
-        auto list = std::make_unique<MeasurementList>();
-        FileHeader header{};
         const std::optional<ChildExit> end = sim_.Stop(SIGTERM);
-        if (!end || !end->Clean() || !ReadMeasurementFile(savedZmk_, *list, header)) return "(not saved)";
-        return RecordBytes({list->slots.begin(), list->slots.begin() + list->count});
+        const std::string bytes = end && end->Clean() ? ReadWholeFile(savedZmk_) : "";
+        return bytes.size() >= 32 ? bytes.substr(32) : "(not saved)";
     }
     ProcessResult Cli(std::vector<std::string> args, ProcessOptions options = {}) {
         args.insert(args.begin(), {"--port", sim_.SlavePath()});
         return RunCli(std::move(args), std::move(options));
     }
-    void WriteZmk(const std::string& path, const std::vector<MeasurementRecord>& records,
-                  std::uint8_t fill = 0) {
-        auto list = std::make_unique<MeasurementList>();
-        std::copy(records.begin(), records.end(), list->slots.begin());
-        list->count = static_cast<std::uint8_t>(records.size());
-        FileHeader header{};
-        header.fill(fill);
-        ASSERT_TRUE(WriteMeasurementFile(path, *list, header)) << path;
+    // Runs a command that must succeed quietly (no progress when stderr is not a terminal).
+    std::string CliOk(std::vector<std::string> args) {
+        const ProcessResult r = Cli(std::move(args));
+        EXPECT_TRUE(r.Exited(0) && r.err.empty()) << Describe(r);
+        return r.out;
+    }
+    void WriteZmk(const std::string& path, const std::vector<MeasurementRecord>& records, char fill = 0) {
+        WriteWholeFile(path,
+                       static_cast<char>(records.size()) + std::string(31, fill) + RecordBytes(records));
     }
 
     TempFolder folder_;
@@ -141,7 +126,6 @@ protected:
     const std::string zmk_ = folder_.File("in.zmk");
     const std::string cbl_ = folder_.File("in.cbl");
     const std::string out_ = folder_.File("out.zmk");
-    const std::string outCbl_ = folder_.File("out.cbl");
 };
 
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
@@ -153,24 +137,15 @@ TEST_F(CliInstrumentTest, EveryCommandCarriesTheBytesWhole) {
     const std::string cables = WriteCables(cbl_, 5, 0xC3);
     ASSERT_TRUE(StartSim({"--records", zmk_, "--cables", cbl_}));
 
-    ProcessResult get = Cli({"get", "-o", out_});
-    ASSERT_TRUE(get.Exited(0)) << Describe(get);
-    EXPECT_EQ(get.out, "Считано записей: 200 -> " + out_ + "\n");
-    EXPECT_EQ(get.err, "") << "no progress when stderr is not a terminal";
+    EXPECT_EQ(CliOk({"get", "-o", out_}), "Считано записей: 200 -> " + out_ + "\n");
     EXPECT_TRUE(ReadWholeFile(out_) == std::string(1, '\xC8') + std::string(31, '\0') + RecordBytes(records));
-
-    ASSERT_TRUE(Cli({"delete", "1", "1"}).Exited(0));
+    CliOk({"delete", "1", "1"});
     WriteZmk(zmk_, SampleRecords(4));
-    ProcessResult put = Cli({"put", zmk_, "--records", "3,0"});
-    ASSERT_TRUE(put.Exited(0)) << Describe(put);
-    EXPECT_EQ(put.out, "Записано записей: 2\n");
-
-    ProcessResult cablesGet = Cli({"cables", "get", "-o", outCbl_});
-    ASSERT_TRUE(cablesGet.Exited(0)) << Describe(cablesGet);
-    EXPECT_TRUE(ReadWholeFile(outCbl_) == cables);
+    EXPECT_EQ(CliOk({"put", zmk_, "--records", "3,0"}), "Записано записей: 2\n");
+    CliOk({"cables", "get", "-o", folder_.File("out.cbl")});
+    EXPECT_TRUE(ReadWholeFile(folder_.File("out.cbl")) == cables);
     const std::string full = WriteCables(cbl_, 64, 0x11);
-    ProcessResult cablesPut = Cli({"cables", "put", cbl_});
-    ASSERT_TRUE(cablesPut.Exited(0)) << Describe(cablesPut);
+    CliOk({"cables", "put", cbl_});
 
     std::vector<MeasurementRecord> expected = records;
     expected.erase(expected.begin() + 1, expected.begin() + 3);
@@ -187,9 +162,7 @@ TEST_F(CliInstrumentTest, GetShowsProgressOnlyToAPerson) {
     ASSERT_TRUE(StartSim({"--records", zmk_}));
     RawTerminal terminal;
     ASSERT_TRUE(terminal.OpenNew());
-    ProcessOptions options;
-    options.stderrPath = terminal.SlavePath();
-    ProcessResult result = Cli({"get", "-o", out_}, options);
+    ProcessResult result = Cli({"get", "-o", out_}, {{}, terminal.SlavePath(), {}});
     EXPECT_TRUE(result.Exited(0)) << Describe(result);
     // The program has ended: the terminal gives what it wrote, then reports the hang-up.
     std::string seen;
@@ -209,11 +182,11 @@ TEST_F(CliInstrumentTest, EmulatorEndingInsideARecordFailsTheGetAtOnce) {
     WriteZmk(zmk_, SampleRecords(3));
     SimTrace trace(folder_.File("trace"));
     // The root table reply of three records is 51 bytes; a record reply is 258.
-    ASSERT_TRUE(StartSim({"--records", zmk_, "--stop-after", "60", "--trace"}, trace.Path()));
+    ASSERT_TRUE(StartSim({"--records", zmk_, "--stop-after", "60", "--trace"}, trace.path));
 
     std::future<ProcessResult> get = std::async(std::launch::async, [&] { return Cli({"get", "-o", out_}); });
     // Two handshakes answered: the CLI is inside its first record exchange, which cannot end.
-    ASSERT_TRUE(trace.WaitFor("tx: A5", 2)) << trace.Seen();
+    ASSERT_TRUE(trace.WaitFor("tx: A5", 2)) << trace.seen;
     const auto killed = std::chrono::steady_clock::now();
     sim_.Signal(SIGKILL);
 
@@ -231,7 +204,7 @@ TEST_F(CliInstrumentTest, InterruptedGetClosesThePortAndReportsNoFault) {
     WriteZmk(zmk_, SampleRecords(2));
     SimTrace trace(folder_.File("trace"));
     // Replies come only after 5 s, so the CLI is surely inside its first exchange when stopped.
-    ASSERT_TRUE(StartSim({"--records", zmk_, "--delay", "5000", "--trace"}, trace.Path()));
+    ASSERT_TRUE(StartSim({"--records", zmk_, "--delay", "5000", "--trace"}, trace.path));
     std::promise<pid_t> started;
     ProcessOptions options;
     options.onStart = [&](pid_t pid) { started.set_value(pid); };
@@ -239,7 +212,7 @@ TEST_F(CliInstrumentTest, InterruptedGetClosesThePortAndReportsNoFault) {
         return Cli({"get", "-o", out_}, options);
     });
     const pid_t pid = started.get_future().get();
-    ASSERT_TRUE(trace.WaitFor("tx: A5", 1)) << trace.Seen();
+    ASSERT_TRUE(trace.WaitFor("tx: A5", 1)) << trace.seen;
     ::kill(pid, SIGINT);
 
     ProcessResult result = get.get();

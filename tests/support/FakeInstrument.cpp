@@ -32,8 +32,6 @@ std::uint8_t FakeInstrument::WriteRecord(std::string_view name, const Measuremen
     if (!writeResults.empty()) {
         result = writeResults.front();
         writeResults.erase(writeResults.begin());
-    } else if (static_cast<int>(records.size()) >= capacity) {
-        result = 2;
     }
     if (result == 0) {
         MeasurementRecord stored = record;

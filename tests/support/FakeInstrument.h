@@ -15,7 +15,6 @@ class FakeInstrument : public InstrumentCommands {
 public:
     std::vector<MeasurementRecord> records;  // names in 1251, as the window sees them
     CableTable cables;
-    int capacity = RootTable::Capacity;
 
     std::uint8_t rootResult = 0;
     std::map<int, std::uint8_t> readFailures;   // record number -> result of ReadRecord
@@ -33,7 +32,8 @@ public:
     std::uint8_t DeleteRecord(std::uint8_t n) override;
     std::uint8_t ReadCableTable(CableTable& table) override;
     std::uint8_t WriteCableTable(const CableTable& table) override;
-    bool Busy() const override { return false; }
+    bool busy = false;  // what Busy() reports
+    bool Busy() const override { return busy; }
 
 private:
     RootTable root_;

@@ -38,7 +38,7 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const ProcessOpti
     for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
     for (const auto& [name, value] : options.env) {
         std::erase_if(env, [&](const std::string& entry) { return entry.starts_with(name + "="); });
-        if (value) env.push_back(name + "=" + *value);
+        env.push_back(name + "=" + value);
     }
     std::vector<std::string> argStrings = args;
     std::vector<char*> argv = PointerArray(argStrings);

@@ -3,7 +3,6 @@
 #include <sys/types.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,8 +12,8 @@
 namespace zemrik::test {
 
 struct ProcessOptions {
-    // Set (or, with nullopt, remove) these variables in the child's copy of our environment.
-    std::vector<std::pair<std::string, std::optional<std::string>>> env;
+    // Set these variables in the child's copy of our environment.
+    std::vector<std::pair<std::string, std::string>> env;
     // When set, stderr goes to this file (a terminal, say) instead of ProcessResult::err.
     std::string stderrPath;
     // Called with the child's id once it runs, for a test that signals it.
