@@ -4,13 +4,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
 #include "app/About.h"
 #include "app/Editdlg.h"
-#include "app/Waitdlg.h"
 #include "gui/GuiTestSupport.h"
 
 TEST(TEditForm, KeyFilterUpperCasesAndKeepsFourteenCharacters) {
@@ -68,16 +66,6 @@ TEST(TEditForm, ClosesOnlyAfterOkWithANameOrCancel) {
     form.show();
     form.close();
     EXPECT_FALSE(form.isVisible());
-}
-
-TEST(TWaitForm, UserCannotCloseItAndItShowsProgress) {
-    TWaitForm wait;
-    wait.show();
-    wait.close();
-    QTest::keyClick(&wait, Qt::Key_Escape);
-    EXPECT_TRUE(wait.isVisible());
-    wait.SetProgress(3, 8);
-    EXPECT_EQ(std::pair(wait.ProgressBar()->value(), wait.ProgressBar()->maximum()), std::pair(3, 8));
 }
 
 // The pictures come from the library's resources, which a static link could leave behind.

@@ -71,7 +71,8 @@ TEST_F(SettingsTest, LoadReadsTheThreeValuesOrSaysWhatIsWrong) {
     }
 }
 
-TEST_F(SettingsTest, SaveKeepsPortMappingsAndLoadsBack) {
+// Save keeps the port mappings and loads back; a save that cannot write says which value failed.
+TEST_F(SettingsTest, SaveKeepsPortMappingsOrSaysWhatFailed) {
     WriteConf("[General]\nComNumber=1\n[Ports]\nCOM1=/tmp/zemrik-tty\n");
     const AppSettings saved{dir_.path(), QStringLiteral("/home/t/Кабели, новые.cbl"), 3};
     QString error;
@@ -82,20 +83,15 @@ TEST_F(SettingsTest, SaveKeepsPortMappingsAndLoadsBack) {
     EXPECT_EQ(loaded.comNumber, 3);
     EXPECT_EQ(ComDevicePath(1), QStringLiteral("/tmp/zemrik-tty"));
     EXPECT_EQ(ComDevicePath(2), QStringLiteral("/dev/ttyS1"));
-
-    // The dialogs start in AppPath/Meas only when that folder is there.
-    EXPECT_EQ(MeasurementStartFolder(loaded), QString());
+    EXPECT_EQ(MeasurementStartFolder(loaded), QString());  // AppPath/Meas only when it is there
     ASSERT_TRUE(QDir(dir_.path()).mkdir(QStringLiteral("Meas")));
     EXPECT_EQ(MeasurementStartFolder(loaded), dir_.path() + QStringLiteral("/Meas"));
-}
 
-TEST_F(SettingsTest, SaveThatCannotWriteSaysSo) {
     // A settings folder under a plain file cannot be made, not even by root.
     QFile blocker(dir_.filePath(QStringLiteral("file")));
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, blocker.fileName());
-    QString error;
     EXPECT_FALSE(SaveSettings(AppSettings{}, error));
     EXPECT_EQ(error, QStringLiteral("Failed to set data for 'AppPath'"));
 }
