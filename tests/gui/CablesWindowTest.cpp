@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "app/Main.h"
 #include "app/PortSession.h"
 #include "cables/CableTableFile.h"
 #include "cables/Cablesdlg.h"
@@ -179,6 +180,34 @@ TEST_F(CablesWindowTest, GetAndPutWithTheEmulator) {
     ASSERT_TRUE(LoadTableFile(end, written));
     ASSERT_EQ(written.count, 2);
     EXPECT_EQ(written.records[1], (MakeCable("ПРИБОР 2", 1, 45.6f, 28.5f, 90, 0xA2)));  // reserved bytes too
+}
+
+// The main window lends its table and remembered path; both outlive the cables window.
+TEST_F(CablesWindowTest, TheMainWindowLendsItsTableAndPath) {
+    Hold(2);
+    const std::string first = dir.File("first.cbl"), second = dir.File("second.cbl");
+    ASSERT_TRUE(SaveTableFile(first, table));
+    table.count = 1;
+    ASSERT_TRUE(SaveTableFile(second, table));
+    TZemrikForm main;
+    main.FormCreate();
+    main.AttachDialogs(&newForm, nullptr, nullptr, nullptr);
+    main.SetPrompt(&prompt);
+    main.Settings().lastCablesTbl = QString::fromStdString(first);
+    QString title;
+    WhenModal([&](QWidget* modal) {
+        auto* cables = qobject_cast<TCablesForm*>(modal);
+        ASSERT_NE(cables, nullptr);
+        title = cables->windowTitle();
+        prompt.files = {second};
+        cables->LoadBtn->trigger();
+        cables->reject();  // unchanged: closes without a question
+    });
+    main.CablesBtn->trigger();
+    EXPECT_EQ(title, "Кабели [first.cbl]");
+    EXPECT_EQ(main.Cables().count, 1);
+    EXPECT_EQ(main.Settings().lastCablesTbl.toStdString(), second);
+    EXPECT_TRUE(prompt.messages.empty());
 }
 
 }  // namespace
