@@ -18,18 +18,14 @@ using test::MakeCable;
 using Names = std::vector<std::string>;
 using A = PromptAnswer;
 
-// The parameters dialog from a script: OK with texts, OK unchanged (no texts), or Cancel.
+// The parameters dialog from a script: OK with texts, OK unchanged (inner none), or Cancel (outer none).
 class ScriptedDialog : public CableParametersDialog {
 public:
-    std::deque<std::optional<std::optional<CableDialogTexts>>> replies;  // outer none: Cancel
+    std::deque<std::optional<std::optional<CableDialogTexts>>> replies;
     int shown = 0;
-
     std::optional<CableDialogTexts> Run(const CableDialogTexts& texts, std::string_view, Prompt&) override {
         ++shown;
-        if (replies.empty()) {
-            ADD_FAILURE() << "unscripted dialog";
-            return std::nullopt;
-        }
+        if (replies.empty()) return std::nullopt;
         const auto reply = replies.front();
         replies.pop_front();
         if (!reply) return std::nullopt;
@@ -64,14 +60,11 @@ protected:
         for (const auto& row : doc->Rows()) cells.push_back(row[static_cast<std::size_t>(c)]);
         return cells;
     }
-    void Hold(std::initializer_list<CableRecord> records) {
-        table.count = 0;
-        for (const CableRecord& r : records) table.records[table.count++] = r;
-    }
-    std::string Saved(const char* name) {  // a remembered file holding the table
-        path = dir.File(name);
-        EXPECT_TRUE(SaveTableFile(path, table));
-        return path;
+    void Hold(int n, std::uint8_t reserved = 0) {
+        for (int i = 0; i < n; ++i)
+            table.records[static_cast<std::size_t>(i)] =
+                MakeCable(std::string(1, static_cast<char>('A' + i % 26)), 0, 1, 1, 1, reserved);
+        table.count = static_cast<std::uint8_t>(n);
     }
 
     test::TempFolder dir;
@@ -84,31 +77,26 @@ protected:
 };
 
 TEST_F(CableDocTest, OpeningShowsTheRememberedFileOrTheHeldTable) {
-    Hold({MakeCable("ФАЙЛ", 0, 1, 1, 1)});
-    const std::string saved = Saved("t.cbl");
+    table.records[0] = MakeCable("ФАЙЛ", 0, 1, 1, 1);
+    table.count = 1;
+    const std::string saved = dir.File("t.cbl");
+    ASSERT_TRUE(SaveTableFile(saved, table));
     for (const std::string& remembered : {std::string(), dir.File("missing.cbl"), saved}) {
-        Hold({MakeCable("A", 0, 1, 1, 1), MakeCable("B", 1, 1, 1, 1)});
+        Hold(2);
         path = remembered;
         const bool loads = remembered == saved;
         CableTableDocument& d = Open();
         EXPECT_EQ(Column(0), (loads ? Names{"ФАЙЛ"} : Names{"A", "B"})) << remembered;
         EXPECT_EQ(d.Title(), loads ? "Кабели [t.cbl]" : "Кабели");
-        EXPECT_EQ(d.Unnamed(), !loads);
         EXPECT_FALSE(d.Modified());
-        EXPECT_EQ(path, remembered);
     }
-    table.count = 0;
-    path.clear();
-    EXPECT_EQ(Open().Rows().size(), 1u);  // the placeholder row
-    EXPECT_TRUE(doc->InsertEnabled() && !doc->DeleteEnabled());
 }
 
-TEST_F(CableDocTest, AddingInsertsAboveTheSelection) {
+TEST_F(CableDocTest, AddingInsertsAboveTheSelectionUpToSixtyFour) {
     CableTableDocument& d = Open();
     dialog.Ok("a");
     d.AddRow();  // into the placeholder row
-    EXPECT_EQ(Column(0), Names{"a"});
-    EXPECT_TRUE(d.DeleteEnabled() && d.Modified());  // the only record can be deleted
+    EXPECT_TRUE(d.DeleteEnabled() && d.Modified());
     dialog.Ok("b");
     d.AddRow();
     dialog.Ok("c");
@@ -120,75 +108,60 @@ TEST_F(CableDocTest, AddingInsertsAboveTheSelection) {
     d.AddRow();  // Cancel
     EXPECT_EQ(table.count, 3);
 
-    // A new record starts from zero bytes, not from those of the record it displaces.
-    Hold({MakeCable("old", 0, 1, 1, 1, 0xEE)});
+    Hold(63, 0xEE);
     dialog.Ok("new");
     Open().AddRow();
-    EXPECT_EQ(table.records[0][24], 0);
+    EXPECT_EQ(table.count, 64);
+    EXPECT_EQ(table.records[0][24], 0);  // a new record starts from zero bytes
     EXPECT_EQ(table.records[1][24], 0xEE);
+    EXPECT_FALSE(doc->InsertEnabled());
+    const int shown = dialog.shown;
+    doc->AddRow();  // the 65th is refused before the dialog
+    EXPECT_EQ(dialog.shown, shown);
+    EXPECT_EQ(table.count, 64);
 }
 
-TEST_F(CableDocTest, BlankNamesStayInTheirRows) {
-    CableRecord nameless = MakeCable("", 0, 2, 2, 2);
-    std::fill_n(nameless.begin(), 14, 0);  // an empty name cell in a filled row
-    Hold({nameless, MakeCable("B", 0, 1, 1, 1)});
-    Open();
-    prompt.answers = {A::No};
-    doc->Put();  // reads the grid back
-    EXPECT_EQ(table.count, 2);
-    EXPECT_EQ(CableNameText(table.records[0]), std::string(14, ' '));
-    EXPECT_EQ(CableNameText(table.records[1]), "B");
-}
-
-TEST_F(CableDocTest, DeletingMovesWholeRecords) {
-    Hold({MakeCable("A", 0, 1, 1, 1, 0xA1), MakeCable("B", 0, 1, 1, 1, 0xB1),
-          MakeCable("C", 7, 1, 12.34f, 1, 0xC1)});
-    Saved("abc.cbl");
+TEST_F(CableDocTest, DeletingMiddleLastAndOnly) {
+    Hold(3, 0xA1);
+    table.records[2] = MakeCable("C", 7, 1, 12.34f, 1, 0xC1);
+    path = dir.File("abc.cbl");
+    ASSERT_TRUE(SaveTableFile(path, table));
     CableTableDocument& d = Open();
     d.Select(1);
     d.DeleteRow();
     EXPECT_EQ(Column(0), (Names{"A", "C"}));
-    EXPECT_EQ(table.records[1][23], 0xC1);  // C keeps its own reserved bytes
+    EXPECT_EQ(table.records[1][23], 0xC1);  // whole records move, reserved bytes included
     EXPECT_EQ(table.records[1][cab::Material], 1);
-    EXPECT_EQ(CableR(table.records[1]), 12.3f);
-    EXPECT_FALSE(d.Unnamed());
     d.DeleteRow();  // the last row: the selection moves up
     EXPECT_EQ(d.Selected(), 0);
-    d.DeleteRow();
+    d.DeleteRow();  // the only row
     EXPECT_EQ(table.count, 0);
     EXPECT_EQ(Column(0), Names{""});
-    EXPECT_TRUE(d.Unnamed() && d.Modified());
     EXPECT_EQ(d.Title(), "Кабели");
 }
 
-TEST_F(CableDocTest, EditingGoesThroughTheDialog) {
-    Hold({MakeCable("ТПП", 3, 45.6f, 12.34f, 40)});
+TEST_F(CableDocTest, EditingOkUnchangedAndCancel) {
+    table.records[0] = MakeCable("ТПП", 3, 45.6f, 12.34f, 40);
+    table.count = 1;
     CableTableDocument& d = Open();
+    dialog.replies.emplace_back(std::nullopt);
+    d.EditRow();  // Cancel
+    EXPECT_EQ(CableC(table.records[0]), 45.6f);
+    EXPECT_FALSE(d.Modified());
     dialog.replies.emplace_back(std::optional<CableDialogTexts>{});
     d.EditRow();  // OK unchanged: C loses its fraction, the grid's rounding reaches the table
     EXPECT_EQ(d.Rows()[0], (CableTableDocument::Row{"ТПП", "12,3", "45,0", "0,40", "Алюминий"}));
     EXPECT_EQ(CableR(table.records[0]), 12.3f);
-    d.DeleteRow();
-    dialog.Ok("new");
-    d.EditRow();  // on an empty table Edit adds
-    EXPECT_EQ(Column(0), Names{"new"});
+    EXPECT_TRUE(d.Modified());
 }
 
 TEST_F(CableDocTest, GetAndPut) {
-    instrument.cables.records[0] = MakeCable("ИЗ ПРИБОРА", 0, 5, 5, 5);
-    instrument.cables.count = 1;
-    Hold({MakeCable("A", 0, 1, 1.26f, 1)});
+    CableRecord nameless = MakeCable("", 0, 2, 2, 2);
+    std::fill_n(nameless.begin(), 14, 0);  // an empty name cell in a filled row
+    table.records[0] = nameless;
+    table.records[1] = MakeCable("B", 0, 1, 1.26f, 1);
+    table.count = 2;
     CableTableDocument& d = Open();
-    instrument.cableReadResult = 1;
-    d.Get();
-    EXPECT_EQ(prompt.Texts(), Names{"Ошибка чтения таблицы кабелей!"});
-    EXPECT_EQ(Column(0), Names{"A"});
-    EXPECT_FALSE(d.Modified());
-    instrument.cableReadResult = 0;
-    d.Get();
-    EXPECT_EQ(Column(0), Names{"ИЗ ПРИБОРА"});
-    EXPECT_TRUE(d.Modified() && d.Unnamed());
-
     for (const auto& [answer, result, message] : {std::tuple{A::No, 0, ""},
                                                   {A::Yes, 0, ""},
                                                   {A::Yes, 1, "Ошибка записи!"},
@@ -203,33 +176,70 @@ TEST_F(CableDocTest, GetAndPut) {
         EXPECT_EQ(instrument.log.size(), answer == A::Yes ? 1u : 0u);
         EXPECT_EQ(prompt.messages.size() == 2 ? prompt.messages[1].text : "", message);
     }
-    instrument.cables.count = 0;
+    // The grid was read back even after No: the rounding reached the table, the blank name stayed.
+    EXPECT_EQ(CableR(table.records[1]), 1.3f);
+    EXPECT_EQ(CableNameText(table.records[0]), std::string(14, ' '));
+
+    prompt.messages.clear();
+    instrument.during = [&] {  // nothing runs under an exchange
+        EXPECT_FALSE(d.InsertEnabled() || d.DeleteEnabled() || d.FilesEnabled() || d.CloseQuery() ||
+                     d.Save());
+        d.AddRow();
+        d.DeleteRow();
+        d.Load();
+        d.Get();
+    };
+    instrument.cableReadResult = 1;
     d.Get();
-    EXPECT_EQ(d.Rows().size(), 1u);
+    instrument.during = nullptr;
+    EXPECT_EQ(dialog.shown, 0);
+    EXPECT_TRUE(prompt.fileRequests.empty());
+    EXPECT_EQ(prompt.Texts(), Names{"Ошибка чтения таблицы кабелей!"});  // and only that
+    EXPECT_EQ(table.count, 2);
+    instrument.cableReadResult = 0;
+    for (int i = 0; i < 64; ++i)
+        instrument.cables.records[static_cast<std::size_t>(i)] = MakeCable("ИЗ ПРИБОРА", 0, 5, 5, 5);
+    for (int count : {64, 0}) {
+        instrument.cables.count = static_cast<std::uint8_t>(count);
+        d.Get();
+        EXPECT_EQ(d.Rows().size(), count == 0 ? 1u : 64u);
+        EXPECT_TRUE(d.Modified() && d.Unnamed());
+    }
     EXPECT_FALSE(Open(false).ExchangeEnabled());
 }
 
 TEST_F(CableDocTest, LoadAndSave) {
-    test::WriteWholeFile(dir.File("big.cbl"), std::string(65 * 32, 'x'));
-    test::WriteWholeFile(dir.File("short.cbl"), std::string(100, 'y'));
-    Hold({MakeCable("A", 0, 1, 1, 1)});
+    struct Case {
+        const char* name;
+        std::size_t bytes;  // 0: no such file
+        int rows;           // -1: refused with the message
+    };
+    const Case cases[] = {
+        {"missing.cbl", 0, -1}, {"big.cbl", 65 * 32, -1}, {"short.cbl", 20, 0}, {"ragged.cbl", 100, 3}};
+    Hold(1);
     CableTableDocument& d = Open();
-    prompt.files = {dir.File("big.cbl"), dir.File("short.cbl"), std::nullopt};
-    d.Load();
-    EXPECT_EQ(prompt.messages.back().text, "Не могу открыть файл big.cbl !");
-    EXPECT_EQ(table.count, 1);
+    for (const Case& c : cases) {
+        if (c.bytes) test::WriteWholeFile(dir.File(c.name), std::string(c.bytes, 'y'));
+        prompt.files = {dir.File(c.name)};
+        prompt.messages.clear();
+        d.Load();
+        if (c.rows < 0) {
+            EXPECT_EQ(prompt.Texts(), Names{std::string("Не могу открыть файл ") + c.name + " !"});
+            EXPECT_EQ(table.count, 1);
+        } else {
+            EXPECT_EQ(table.count, c.rows) << c.name;
+            EXPECT_EQ(d.Title(), std::string("Кабели [") + c.name + "]");
+        }
+    }
     const FileDialogRequest& open = prompt.fileRequests[0];
     EXPECT_EQ(open.startFolder + open.filter + open.defaultSuffix, dir.Path() + "Файлы кабелей (*.cbl)cbl");
-    d.Load();
-    EXPECT_EQ(d.Rows().size(), 3u);
-    EXPECT_EQ(d.Title(), "Кабели [short.cbl]");
+    prompt.files = {std::nullopt};
     d.Load();  // cancelled
-    EXPECT_EQ(path, dir.File("short.cbl"));
-    EXPECT_TRUE(d.Save());  // unchanged: nothing written
+    EXPECT_EQ(path, dir.File("ragged.cbl"));
+    EXPECT_TRUE(d.Save());  // named and unchanged: nothing written
     EXPECT_EQ(test::ReadWholeFile(path).size(), 100u);
 
-    // No file: Save asks for one, also for an unchanged table, and writes it.
-    path.clear();
+    path.clear();  // no name: Save asks for one, also for an unchanged table
     prompt.files = {dir.File("new.cbl")};
     EXPECT_TRUE(Open().Save());
     EXPECT_TRUE(prompt.fileRequests.back().confirmOverwrite);
@@ -248,6 +258,7 @@ TEST_F(CableDocTest, CloseQuestion) {
     for (const Case& c : {Case{A::Yes, good, true}, Case{A::Yes, std::nullopt, false},
                           Case{A::Yes, bad, false}, Case{A::No, {}, true}, Case{A::Cancel, {}, false}}) {
         path.clear();
+        Hold(3);
         EXPECT_TRUE(Open().CloseQuery());  // unchanged: no question
         doc->DeleteRow();
         prompt.messages.clear();
@@ -255,39 +266,13 @@ TEST_F(CableDocTest, CloseQuestion) {
         if (c.answer == A::Yes) prompt.files = {c.file};
         EXPECT_EQ(doc->CloseQuery(), c.closes);
         EXPECT_EQ(prompt.messages[0].text, "Таблица  не сохранена! Сохранить?");
-        if (c.file == bad) {
-            EXPECT_EQ(prompt.Texts().back(), "Не могу записать файл x.cbl !");
-        }
+        EXPECT_EQ(prompt.Texts().back() == "Не могу записать файл x.cbl !", c.file == bad);
     }
     path = good;
     Open().DeleteRow();
     prompt.answers = {A::Cancel};
     doc->CloseQuery();
     EXPECT_EQ(prompt.messages.back().text, "Таблица ok.cbl не сохранена! Сохранить?");
-}
-
-TEST_F(CableDocTest, NothingRunsDuringAnExchange) {
-    Hold({MakeCable("A", 0, 1, 1, 1)});
-    CableTableDocument& d = Open();
-    int changes = 0;
-    d.changed = [&] { ++changes; };
-    instrument.during = [&] {
-        EXPECT_TRUE(d.Busy());
-        EXPECT_FALSE(d.InsertEnabled() || d.DeleteEnabled() || d.ExchangeEnabled() || d.FilesEnabled());
-        EXPECT_FALSE(d.CloseQuery() || d.Save());
-        d.AddRow();
-        d.EditRow();
-        d.DeleteRow();
-        d.Load();
-        d.Get();
-        EXPECT_EQ(table.count, 1);
-    };
-    d.Get();
-    EXPECT_EQ(instrument.log.size(), 1u);
-    EXPECT_FALSE(d.Busy());
-    EXPECT_GE(changes, 3);  // busy, idle, the new rows
-    EXPECT_EQ(dialog.shown, 0);
-    EXPECT_TRUE(prompt.messages.empty() && prompt.fileRequests.empty());
 }
 
 }  // namespace

@@ -22,65 +22,40 @@ using zemrik::PromptIcon;
 // cautious answer.
 TEST(QtPrompt, MessageShowsTheBoxAndMapsTheAnswer) {
     using B = QMessageBox;
-    struct Row {
-        PromptIcon icon;
-        PromptButtons buttons;
-        B::StandardButton press;  // NoButton: Esc
-        B::Icon shownIcon;
-        QStringList shownTexts;
-        PromptAnswer answer;
-    };
-    const Row rows[] = {
-        {PromptIcon::Error, PromptButtons::Ok, B::NoButton, B::Critical, {"OK"}, PromptAnswer::Ok},
-        {PromptIcon::Question, PromptButtons::YesNo, B::Yes, B::Question, {"Да", "Нет"}, PromptAnswer::Yes},
-        {PromptIcon::Question,
-         PromptButtons::YesNo,
-         B::NoButton,
-         B::Question,
-         {"Да", "Нет"},
-         PromptAnswer::No},
-        {PromptIcon::Warning,
-         PromptButtons::YesNoCancel,
-         B::No,
-         B::Warning,
-         {"Да", "Нет", "Отмена"},
-         PromptAnswer::No},
-        {PromptIcon::Information,
-         PromptButtons::YesNoCancel,
-         B::NoButton,
-         B::Information,
-         {"Да", "Нет", "Отмена"},
-         PromptAnswer::Cancel},
+    using I = PromptIcon;
+    using P = PromptButtons;
+    using R = PromptAnswer;
+    const QStringList yn{"Да", "Нет"}, ync{"Да", "Нет", "Отмена"};
+    // press NoButton: Esc
+    const std::tuple<I, P, B::StandardButton, B::Icon, QStringList, R> rows[] = {
+        {I::Error, P::Ok, B::NoButton, B::Critical, {"OK"}, R::Ok},
+        {I::Question, P::YesNo, B::Yes, B::Question, yn, R::Yes},
+        {I::Question, P::YesNo, B::NoButton, B::Question, yn, R::No},
+        {I::Warning, P::YesNoCancel, B::No, B::Warning, ync, R::No},
+        {I::Information, P::YesNoCancel, B::NoButton, B::Information, ync, R::Cancel},
     };
     QTranslator translation;
     ASSERT_TRUE(PrepareApplication(translation));
     QWidget owner;
     QtPrompt prompt(&owner, nullptr);
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.shownTexts.join(' ').toStdString());
-        QString caption, text;
-        B::Icon icon = B::NoIcon;
+    for (const auto& [icon, buttons, press, shownIcon, shownTexts, answer] : rows) {
+        B::Icon gotIcon = B::NoIcon;
         QStringList texts;
-        WhenModal([&](QWidget* modal) {
+        WhenModal([&, press = press](QWidget* modal) {
             auto* box = qobject_cast<QMessageBox*>(modal);
             ASSERT_NE(box, nullptr);
-            caption = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            for (auto button : {B::Yes, B::No, B::Cancel, B::Ok}) {
+            gotIcon = box->icon();
+            for (auto button : {B::Yes, B::No, B::Cancel, B::Ok})
                 if (box->button(button)) texts << box->button(button)->text().remove(QLatin1Char('&'));
-            }
-            if (row.press == B::NoButton) {
+            if (press == B::NoButton)
                 QTest::keyClick(box, Qt::Key_Escape);
-            } else {
-                box->button(row.press)->click();
-            }
+            else
+                box->button(press)->click();
         });
-        EXPECT_EQ(prompt.Message("Записать в прибор?", "Запись", row.icon, row.buttons), row.answer);
-        EXPECT_EQ(caption, QStringLiteral("Запись"));
-        EXPECT_EQ(text, QStringLiteral("Записать в прибор?"));
-        EXPECT_EQ(icon, row.shownIcon);
-        EXPECT_EQ(texts, row.shownTexts);
+        EXPECT_EQ(prompt.Message("Записать?", "Запись", icon, buttons), answer)
+            << shownTexts.join(' ').toStdString();
+        EXPECT_EQ(gotIcon, shownIcon);
+        EXPECT_EQ(texts, shownTexts);
     }
     QCoreApplication::removeTranslator(&translation);
 }
@@ -101,34 +76,23 @@ TEST(QtPrompt, AskNameGoesThroughTheNameDialog) {
     EXPECT_EQ(prompt.AskName("ПАРА"), std::nullopt);
 }
 
+// The request sets up the dialog; a start folder that is gone leaves the dialog's own default.
 TEST(QtPrompt, ChooseFileSetsUpTheDialog) {
     QTemporaryDir dir;
-    const QString gone = dir.filePath(QStringLiteral("Meas"));
     QtPrompt prompt(nullptr, nullptr);
-    using Kind = zemrik::FileDialogRequest::Kind;
-    for (const auto& [kind, start, overwrite] :
-         {std::tuple{Kind::Save, dir.path(), true}, {Kind::Open, gone, false}}) {
-        QString folder, filter, suffix;
-        bool asksOverwrite = false;
+    for (const QString& start : {dir.path(), dir.filePath(QStringLiteral("gone"))}) {
+        QString setUp;
         WhenModal([&](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
-            folder = dialog->directory().absolutePath();
-            filter = dialog->nameFilters().value(0);
-            suffix = dialog->defaultSuffix();
-            asksOverwrite = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+            setUp = dialog->nameFilters().value(0) + dialog->defaultSuffix() +
+                    (dialog->testOption(QFileDialog::DontConfirmOverwrite) ? "" : "?") +
+                    (dialog->directory().absolutePath() == start ? "=" : "");
             dialog->reject();
         });
-        EXPECT_EQ(prompt.ChooseFile({kind, "Measure Results(*.zmk)", "zmk", start.toStdString(), overwrite}),
-                  std::nullopt);
-        EXPECT_EQ(filter, QStringLiteral("Measure Results(*.zmk)"));
-        EXPECT_EQ(suffix, QStringLiteral("zmk"));
-        EXPECT_EQ(asksOverwrite, overwrite);
-        // A start folder that is gone leaves the dialog in its own default.
-        if (start == gone) {
-            EXPECT_NE(folder, gone);
-        } else {
-            EXPECT_EQ(folder, start);
-        }
+        const zemrik::FileDialogRequest request{zemrik::FileDialogRequest::Kind::Save, "Results(*.zmk)",
+                                                "zmk", start.toStdString(), true};
+        EXPECT_EQ(prompt.ChooseFile(request), std::nullopt);
+        EXPECT_EQ(setUp, start == dir.path() ? "Results(*.zmk)zmk?=" : "Results(*.zmk)zmk?");
     }
 }
