@@ -14,8 +14,8 @@ namespace zemrik::test {
 
 inline constexpr std::chrono::seconds kDeadline{5};
 
-// Runs the main thread's queued calls until `done` holds or the deadline passes; `done` is tested
-// again at least every 10 ms for what no notifier announces (bytes leaving, a thread ending).
+// Runs the main thread's queued calls until `done` holds; re-tested every 10 ms at least, for what
+// no notifier announces.
 inline bool PumpUntil(MainThreadCalls& calls, const std::function<bool()>& done,
                       std::chrono::milliseconds timeout = kDeadline) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
@@ -26,8 +26,7 @@ inline bool PumpUntil(MainThreadCalls& calls, const std::function<bool()>& done,
     return true;
 }
 
-// A TCommPort over a fake device. Handlers may run until the rig is gone, so what they capture
-// must be declared before the rig.
+// A TCommPort over a fake device; what its handlers capture must be declared before the rig.
 struct FakePortRig {
     MainThreadCalls calls;
     FakeSerialDevice* fake = nullptr;
@@ -43,9 +42,8 @@ struct FakePortRig {
 };
 
 inline std::vector<std::uint8_t> Bytes(int count, int seed = 0) {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i)
-        bytes[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(i * 7 + seed);
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<std::uint8_t>(i * 7 + seed));
     return bytes;
 }
 

@@ -16,7 +16,6 @@ void FakePort::Deliver(std::span<const std::uint8_t> bytes, std::uint64_t delayM
 
 int FakePort::Queued(const std::uint8_t* data, int count) {
     sent_.insert(sent_.end(), data, data + count);
-    if (listener_) listener_({data, static_cast<std::size_t>(count)});
     while (!steps_.empty() && sent_.size() >= steps_.front().totalSent) {
         Step step = std::move(steps_.front());
         steps_.pop_front();

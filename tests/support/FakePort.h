@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <span>
 #include <vector>
 
@@ -11,7 +10,7 @@
 
 namespace zemrik::test {
 
-// A millisecond clock that moves only when told to, so a ten-second time-out runs at once.
+// A millisecond clock that moves only when told to.
 class FakeClock {
 public:
     std::uint64_t Now() const { return now_; }
@@ -21,16 +20,15 @@ public:
     }
 
 private:
-    std::uint64_t now_ = 1000;  // not 0, so that a deadline computed from 0 would show
+    std::uint64_t now_ = 1000;  // not 0: a deadline computed from 0 would show
 };
 
-// A scripted port on a fake clock: what the protocol queues is recorded, and incoming bytes
-// become ready only once the clock reaches their arrival time.
+// A scripted port: what is queued is recorded; incoming bytes are ready at their arrival time.
 class FakePort : public InstrumentPort {
 public:
     explicit FakePort(FakeClock& clock) : clock_(clock) {}
 
-    // The first byte arrives `delayMs` from now, each further one `gapMs` after it.
+    // The first byte arrives `delayMs` from now, each further one `gapMs` later.
     void Deliver(std::span<const std::uint8_t> bytes, std::uint64_t delayMs = 0, std::uint64_t gapMs = 0);
     // Delivers `bytes` once `totalSent` bytes have been queued since the port was made.
     void AfterSent(std::size_t totalSent, std::vector<std::uint8_t> bytes, std::uint64_t delayMs = 0,
@@ -45,9 +43,6 @@ public:
                     std::uint64_t gapMs = 0) {
         AnswerHandshake(sent_.size());
         AfterSent(sent_.size() + 2 + requestSize, std::move(reply), delayMs, gapMs);
-    }
-    void OnSend(std::function<void(std::span<const std::uint8_t>)> listener) {
-        listener_ = std::move(listener);
     }
 
     const std::vector<std::uint8_t>& Sent() const { return sent_; }
@@ -76,7 +71,6 @@ private:
     std::vector<std::uint8_t> sent_;
     std::deque<Arrival> incoming_;
     std::deque<Step> steps_;
-    std::function<void(std::span<const std::uint8_t>)> listener_;
 };
 
 }  // namespace zemrik::test

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace zemrik::test {
 
@@ -42,12 +43,8 @@ void FakeSerialDevice::CountWorkerCall() {
     ++workerCalls_;
     sigset_t mask;
     ::pthread_sigmask(SIG_BLOCK, nullptr, &mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        if (!sigismember(&mask, sig)) {
-            ++openToStops_;
-            break;
-        }
-    }
+    if (!sigismember(&mask, SIGINT) || !sigismember(&mask, SIGTERM) || !sigismember(&mask, SIGHUP))
+        ++openToStops_;
 }
 
 DeviceError FakeSerialDevice::Open(const std::string& path) {
@@ -64,31 +61,16 @@ DeviceError FakeSerialDevice::Open(const std::string& path) {
 
 void FakeSerialDevice::Close() {
     Locked([&] {
-        if (open_) ++closes_;
+        closes_ += open_;
         open_ = false;
-    });
-}
-
-bool FakeSerialDevice::GetState(Dcb& dcb) {
-    return Locked([&] {
-        if (Usable()) dcb = dcb_;
-        return Usable();
-    });
-}
-
-bool FakeSerialDevice::SetState(const Dcb& dcb) {
-    return Locked([&] {
-        if (Usable()) dcb_ = dcb;
-        return Usable();
     });
 }
 
 bool FakeSerialDevice::SetEventMask(std::uint32_t mask) {
     return Locked([&] {
-        if (!open_) return false;
-        eventMask_ = mask;
-        if (mask == 0) cancelWait_ = true;
-        return true;
+        eventMask_ = open_ ? mask : eventMask_;
+        cancelWait_ = cancelWait_ || (open_ && mask == 0);
+        return open_;
     });
 }
 
@@ -98,10 +80,7 @@ bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
     std::unique_lock<std::mutex> guard(lock_);
     if (!open_ || eventMask_ == 0) return false;
     changed_.wait(guard, [&] { return cancelWait_ || (!gone_ && (pendingEvents_ & eventMask_) != 0); });
-    if (cancelWait_) {
-        cancelWait_ = false;
-        return true;
-    }
+    if (std::exchange(cancelWait_, false)) return true;
     mask = pendingEvents_ & eventMask_;
     pendingEvents_ &= ~mask;
     return true;
@@ -110,55 +89,35 @@ bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
 bool FakeSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
     CountWorkerCall();
     ++queueCounts_;
-    return Locked([&] {
-        outQueue = 0;
-        inQueue = Usable() ? static_cast<int>(rx_.size()) : 0;
-        return Usable();
-    });
+    inQueue = outQueue = 0;
+    return IfUsable([&] { inQueue = static_cast<int>(rx_.size()); });
 }
 
 int FakeSerialDevice::Read(std::uint8_t* buffer, int count) {
     CountWorkerCall();
-    return Locked([&] {
-        if (!Usable()) return -1;
-        int n = std::min<int>(count, static_cast<int>(rx_.size()));
+    int n = -1;
+    IfUsable([&] {
+        n = std::min<int>(count, static_cast<int>(rx_.size()));
         std::copy_n(rx_.begin(), n, buffer);
         rx_.erase(rx_.begin(), rx_.begin() + n);
-        return n;
     });
+    return n;
 }
 
 int FakeSerialDevice::Write(const std::uint8_t* data, int count) {
     CountWorkerCall();
-    return Locked([&] {
-        if (!Usable()) return -1;
+    return IfUsable([&] {
         written_.insert(written_.end(), data, data + count);
         pendingEvents_ |= EV_TXEMPTY;
-        return count;
-    });
-}
-
-bool FakeSerialDevice::Purge(bool rx, bool) {
-    return Locked([&] {
-        if (!Usable()) return false;
-        if (rx) rx_.clear();
-        return true;
-    });
+    })
+               ? count
+               : -1;
 }
 
 bool FakeSerialDevice::GetModemStatus(std::uint32_t& bits) {
     CountWorkerCall();
-    return Locked([&] {
-        bits = Usable() ? MS_DSR_ON | (cts_ ? MS_CTS_ON : 0) : 0;
-        return Usable();
-    });
-}
-
-bool FakeSerialDevice::Escape(int code) {
-    return Locked([&] {
-        if (Usable()) escapes_.push_back(code);
-        return Usable();
-    });
+    bits = 0;
+    return IfUsable([&] { bits = MS_DSR_ON | (cts_ ? MS_CTS_ON : 0); });
 }
 
 }  // namespace zemrik::test

@@ -17,34 +17,15 @@ namespace zemrik::test {
 
 class FakeSerialDevice : public SerialDevice {
     using Self = FakeSerialDevice;
-    template <class T>
-    T Get(T Self::*member) const {
-        std::lock_guard<std::mutex> guard(lock_);
-        return this->*member;
-    }
-    template <class T>
-    void Set(T Self::*member, T value) {
-        std::lock_guard<std::mutex> guard(lock_);
-        this->*member = value;
-        changed_.notify_all();
-    }
-    // Runs `f` under the lock and wakes every waiter, since `f` may have changed what they wait on.
-    template <class F>
-    auto Locked(F f) const {
-        std::lock_guard<std::mutex> guard(lock_);
-        changed_.notify_all();
-        return f();
-    }
 
 public:
     void SetOpenResult(DeviceError result) { Set(&Self::openResult_, result); }
     void Receive(const std::vector<std::uint8_t>& bytes);
     void SetCts(bool on);
-    // The device vanishes: every later call fails, and a pending wait stays asleep until cancelled.
+    // Every later call fails, and a pending wait stays asleep until cancelled.
     void Vanish() { Set(&Self::gone_, true); }
 
     std::vector<std::uint8_t> Written() const { return Get(&Self::written_); }
-    std::size_t QueuedForReading() const { return Get(&Self::rx_).size(); }
     Dcb State() const { return Get(&Self::dcb_); }
     std::vector<int> Escapes() const { return Get(&Self::escapes_); }
     int Opens() const { return Get(&Self::opens_); }
@@ -61,10 +42,14 @@ public:
     void Close() override;
     bool IsOpen() const override { return Get(&Self::open_); }
     int LastError() const override { return 0; }
-    bool SetQueueSizes(int, int) override { return IsOpen() && !IsGone(); }
-    bool SetTimeouts() override { return IsOpen() && !IsGone(); }
-    bool GetState(Dcb& dcb) override;
-    bool SetState(const Dcb& dcb) override;
+    bool SetQueueSizes(int, int) override { return IsUsable(); }
+    bool SetTimeouts() override { return IsUsable(); }
+    bool GetState(Dcb& dcb) override {
+        return IfUsable([&] { dcb = dcb_; });
+    }
+    bool SetState(const Dcb& dcb) override {
+        return IfUsable([&] { dcb_ = dcb; });
+    }
     bool SetEventMask(std::uint32_t mask) override;
     bool WaitEvent(std::uint32_t& mask) override;
     void CancelWait() override { Set(&Self::cancelWait_, true); }
@@ -73,31 +58,49 @@ public:
     int Write(const std::uint8_t* data, int count) override;
     void CancelWrite() override {}
     void ResumeWrites() override {}
-    bool Purge(bool rx, bool tx) override;
+    bool Purge(bool rx, bool) override {
+        return IfUsable([&] { rx ? rx_.clear() : void(); });
+    }
     bool GetModemStatus(std::uint32_t& bits) override;
-    bool Escape(int code) override;
+    bool Escape(int code) override {
+        return IfUsable([&] { escapes_.push_back(code); });
+    }
     bool IsGone() const override { return Get(&Self::gone_); }
 
 private:
-    bool Usable() const { return open_ && !gone_; }
+    // Runs `f` under the lock and wakes every waiter, since `f` may have changed what they wait on.
+    template <class F>
+    auto Locked(F f) const {
+        std::lock_guard<std::mutex> guard(lock_);
+        changed_.notify_all();
+        return f();
+    }
+    bool IsUsable() const {
+        return Locked([&] { return open_ && !gone_; });
+    }
+    template <class T>
+    T Get(T Self::*member) const {
+        return Locked([&] { return this->*member; });
+    }
+    template <class T>
+    void Set(T Self::*member, T value) {
+        Locked([&] { this->*member = value; });
+    }
+    template <class F>
+    bool IfUsable(F f) {
+        return Locked([&] { return open_ && !gone_ ? (f(), true) : false; });
+    }
     void CountWorkerCall();
 
-    mutable std::mutex lock_;  // guards every member below but the call counter
+    mutable std::mutex lock_;  // guards every member below but the counters
     mutable std::condition_variable changed_;
-    std::atomic<int> workerCalls_{0};
-    std::atomic<int> openToStops_{0};
-    std::atomic<int> queueCounts_{0};
+    std::atomic<int> workerCalls_{0}, openToStops_{0}, queueCounts_{0};
     DeviceError openResult_ = DeviceError::None;
-    bool open_ = false;
-    bool gone_ = false;
-    int opens_ = 0;
-    int closes_ = 0;
+    bool open_ = false, gone_ = false, cancelWait_ = false, cts_ = true;
+    int opens_ = 0, closes_ = 0;
     std::string lastPath_;
     Dcb dcb_;
-    std::uint32_t eventMask_ = 0;
-    std::uint32_t pendingEvents_ = 0;
-    bool cancelWait_ = false;
-    bool cts_ = true;
+    std::uint32_t eventMask_ = 0, pendingEvents_ = 0;
     std::deque<std::uint8_t> rx_;
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;

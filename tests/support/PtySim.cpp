@@ -20,7 +20,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for `events` on `fd` until `deadline`: 1 ready, 0 time-out, -1 error. Signals are no end.
+// 1 ready, 0 time-out, -1 error.
 int WaitFd(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -30,7 +30,6 @@ int WaitFd(int fd, short events, Clock::time_point deadline) {
     }
 }
 
-// A read that retries on a signal; 0 at the end, -1 on an error (EAGAIN included).
 ssize_t ReadSome(int fd, void* buffer, std::size_t size) {
     ssize_t n;
     while ((n = ::read(fd, buffer, size)) < 0 && errno == EINTR) {
@@ -38,32 +37,20 @@ ssize_t ReadSome(int fd, void* buffer, std::size_t size) {
     return n;
 }
 
-void CloseFd(int& fd) {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-}
+void CloseFd(int& fd) { fd = fd >= 0 ? (::close(fd), -1) : -1; }
 
 }  // namespace
 
 SimProcess::~SimProcess() {
-    if (pid_ > 0 && !exit_) {
-        ::kill(pid_, SIGKILL);
-        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
+    if (pid_ > 0 && !exit_ && ::kill(pid_, SIGKILL) == 0) ::waitpid(pid_, nullptr, 0);
     CloseFd(stdinFd_);
     CloseFd(stdoutFd_);
 }
 
 bool SimProcess::Start(const std::string& simPath, const std::vector<std::string>& args,
                        std::chrono::milliseconds timeout, const std::string& stderrPath) {
-    int in[2] = {-1, -1};
-    int out[2] = {-1, -1};
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) {
-        error_ = "pipe: " + std::string(std::strerror(errno));
-        for (int& fd : in) CloseFd(fd);
-        return false;
-    }
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return error_ = "pipe failed", false;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
@@ -72,11 +59,10 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, stderrPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
-    // The child starts with default signal handling and nothing blocked, whatever the test runner set.
+    // Default signal handling and nothing blocked in the child, whatever the test runner set.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigset_t defaults;
+    sigset_t none, defaults;
     sigemptyset(&none);
     sigemptyset(&defaults);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&defaults, sig);
@@ -92,17 +78,11 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
     int rc = ::posix_spawn(&pid_, simPath.c_str(), &actions, &attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    ::close(in[0]);
-    ::close(out[1]);
-    stdinFd_ = in[1];
-    stdoutFd_ = out[0];
-    if (rc != 0) {
-        pid_ = -1;
-        error_ = "posix_spawn " + simPath + ": " + std::strerror(rc);
-        return false;
-    }
+    CloseFd(in[0]);
+    CloseFd(out[1]);
+    stdinFd_ = in[1], stdoutFd_ = out[0];
+    if (rc != 0) return pid_ = -1, error_ = "posix_spawn " + simPath + ": " + std::strerror(rc), false;
 
-    // The first line is the terminal's path; the emulator prints it only once the terminal is ready.
     const auto deadline = Clock::now() + timeout;
     std::string line;
     for (char c = 0; c != '\n';) {
@@ -126,8 +106,7 @@ bool SimProcess::Signal(int sig) { return pid_ > 0 && !exit_ && ::kill(pid_, sig
 
 std::optional<ChildExit> SimProcess::Wait(std::chrono::milliseconds timeout) {
     if (exit_ || pid_ <= 0) return exit_;
-    // The child holds the write end of its stdout pipe until it ends, so the pipe's hang-up tells
-    // us when to reap it without polling waitpid.
+    // The stdout pipe's hang-up says when the child has ended, so waitpid need not be polled.
     const auto deadline = Clock::now() + timeout;
     for (;;) {
         int ready = WaitFd(stdoutFd_, POLLIN, deadline);
@@ -136,18 +115,14 @@ std::optional<ChildExit> SimProcess::Wait(std::chrono::milliseconds timeout) {
         if (ready < 0 || ReadSome(stdoutFd_, buffer, sizeof buffer) <= 0) break;
     }
     int status = 0;
-    pid_t done;
-    while ((done = ::waitpid(pid_, &status, 0)) < 0 && errno == EINTR) {
-    }
-    if (done != pid_) return std::nullopt;
+    if (::waitpid(pid_, &status, 0) != pid_) return std::nullopt;
     exit_ = ChildExit{WIFEXITED(status) != 0, WIFEXITED(status) ? WEXITSTATUS(status) : -1,
                       WIFSIGNALED(status) ? WTERMSIG(status) : 0};
     return exit_;
 }
 
 std::optional<ChildExit> SimProcess::Stop(int sig, std::chrono::milliseconds timeout) {
-    if (!exit_) Signal(sig);
-    return Wait(timeout);
+    return Signal(sig), Wait(timeout);
 }
 
 bool RawTerminal::Open(const std::string& path) {

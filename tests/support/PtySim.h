@@ -11,28 +11,25 @@
 #include <string>
 #include <vector>
 
-// zemrik-sim as a child process for tests that need a real pseudo-terminal, and a raw client end
-// of that terminal. Nothing here sleeps: every wait is a poll with a deadline.
+// zemrik-sim as a child process on its pseudo-terminal, and a raw end of a terminal. Every wait
+// is a poll with a deadline.
 namespace zemrik::test {
 
 struct ChildExit {
-    bool exited = false;  // ended by exit(); otherwise by `signal`
-    int code = -1;
-    int signal = 0;
+    bool exited = false;  // by exit(); otherwise by `signal`
+    int code = -1, signal = 0;
     bool Clean() const { return exited && code == 0; }
 };
 
 class SimProcess {
 public:
     SimProcess() = default;
-    // Kills the child if it still runs and reaps it.
-    ~SimProcess();
+    ~SimProcess();  // kills and reaps a child still running
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // Starts the emulator with `args` and waits up to `timeout` for the terminal's path on the
-    // first line of its stdout. Its stdin is a pipe we hold (see CloseStdin). Its stderr goes to
-    // `stderrPath` when given, else to ours. False, with Error(), when it did not come up.
+    // Starts the emulator and waits for the terminal's path on its first stdout line. Its stdin is
+    // a pipe we hold; its stderr goes to `stderrPath` when given. False, with Error(), on failure.
     bool Start(const std::string& simPath, const std::vector<std::string>& args,
                std::chrono::milliseconds timeout = std::chrono::seconds(10),
                const std::string& stderrPath = {});
@@ -42,22 +39,18 @@ public:
 
     void CloseStdin();
     bool Signal(int sig);
-    // Waits up to `timeout` for the child to end; nullopt if it is still running.
     std::optional<ChildExit> Wait(std::chrono::milliseconds timeout);
-    // Sends `sig` and waits for the end.
     std::optional<ChildExit> Stop(int sig, std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 private:
     pid_t pid_ = -1;
-    int stdinFd_ = -1;
-    int stdoutFd_ = -1;
-    std::string slavePath_;
-    std::string error_;
+    int stdinFd_ = -1, stdoutFd_ = -1;
+    std::string slavePath_, error_;
     std::optional<ChildExit> exit_;
 };
 
-// One end of a terminal, non-blocking: the program's end of an existing one opened raw, or the
-// controlling end of a new one whose other end (SlavePath) the code under test opens.
+// A non-blocking terminal end: an existing one opened raw, or the master of a new one (OpenNew,
+// keeping the kernel's line settings) whose SlavePath the code under test opens.
 class RawTerminal {
 public:
     RawTerminal() = default;
@@ -66,7 +59,6 @@ public:
     RawTerminal& operator=(const RawTerminal&) = delete;
 
     bool Open(const std::string& path);
-    // The new terminal keeps the kernel's line settings (output "\n" becomes "\r\n").
     bool OpenNew();
     void Close();
     int Fd() const { return fd_; }
@@ -74,7 +66,6 @@ public:
 
     bool Write(std::span<const std::uint8_t> bytes);
     bool Write(std::initializer_list<std::uint8_t> bytes) { return Write({bytes.begin(), bytes.size()}); }
-    // Reads until `count` bytes came or `timeout` passed; returns what came.
     std::vector<std::uint8_t> Read(std::size_t count, std::chrono::milliseconds timeout);
 
 private:
