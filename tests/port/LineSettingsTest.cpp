@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/PosixSerialDevice.h"
 #include "link/PosixTermios2.h"
 
 namespace zemrik {
@@ -43,6 +44,27 @@ TEST(LineSettings, DcbToControlFlagsAndBack) {
         EXPECT_EQ(back.StopBits, c.stopBitsBack);
         EXPECT_EQ(back.Flags, 0x1234u);
     }
+}
+
+TEST(LineSettings, CountersBecomeEvents) {
+    const LineCounters base{5, 6, 7, 8, 9, 10};
+    struct Case {
+        std::uint32_t LineCounters::*counter;
+        std::uint32_t event;
+    };
+    const Case cases[] = {{&LineCounters::cts, EV_CTS},      {&LineCounters::dsr, EV_DSR},
+                          {&LineCounters::ring, EV_RING},    {&LineCounters::dcd, EV_RLSD},
+                          {&LineCounters::breaks, EV_BREAK}, {&LineCounters::errors, EV_ERR}};
+    EXPECT_EQ(EventsFromCounters(base, base), 0u);
+    for (const Case& c : cases) {
+        LineCounters after = base;
+        after.*c.counter += 2;  // a pulse: the line went and came back between two looks
+        EXPECT_EQ(EventsFromCounters(base, after), c.event);
+    }
+    LineCounters wrapped = base;
+    wrapped.breaks = 0;
+    wrapped.cts = 0xFFFFFFFF;
+    EXPECT_EQ(EventsFromCounters(base, wrapped), EV_BREAK | EV_CTS);
 }
 
 }  // namespace

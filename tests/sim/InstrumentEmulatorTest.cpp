@@ -1,11 +1,14 @@
 #include "sim/InstrumentEmulator.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "sim/PtyServer.h"
 #include "sim/ReplyLine.h"
 #include "sim/SimOptions.h"
 
@@ -105,6 +108,31 @@ TEST(ReplyLineTest, RequestArrivesAndReplyLeavesOneByteTimeAByte) {
     line.Receive(Sync, 30'000);
     EXPECT_EQ(line.NextDueUs(), 30'300u);
     EXPECT_EQ(line.Due(40'000).size(), 1u);
+}
+
+TEST(PtyServerTest, ReplacesOnlyALinkAnEmulatorLeftBehind) {
+    char folder[] = "/tmp/zemrik-link-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    const std::string dir = folder;
+    const struct {
+        const char* name;
+        const char* target;  // null: a plain file
+        bool replaced;
+    } cases[] = {{"gone-pty", "/dev/pts/987654", true},
+                 {"live", "/dev/null", false},
+                 {"dangling", "/tmp/zemrik-no-such-file", false},
+                 {"file", nullptr, false}};
+    for (const auto& c : cases) {
+        const std::string path = dir + "/" + c.name;
+        if (c.target != nullptr) {
+            ASSERT_EQ(::symlink(c.target, path.c_str()), 0);
+        } else {
+            ::close(::open(path.c_str(), O_CREAT | O_WRONLY, 0600));
+        }
+        EXPECT_EQ(LeftByAnEmulator(path), c.replaced) << c.name;
+        ::unlink(path.c_str());
+    }
+    ::rmdir(folder);
 }
 
 TEST(SimOptionsTest, CommandLine) {
