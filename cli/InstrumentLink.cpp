@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 
@@ -28,8 +29,11 @@ constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 MainThreadCalls* wakeOnSignal = nullptr;
 
 extern "C" void RememberSignal(int sig) {
+    // The interrupted code may be about to read errno; the wake-up's write must not change it.
+    const int savedErrno = errno;
     pendingSignal = sig;
     if (wakeOnSignal != nullptr) wakeOnSignal->Wake();
+    errno = savedErrno;
 }
 
 void SetStopSignalHandler(void (*handler)(int)) {

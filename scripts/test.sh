@@ -28,7 +28,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 stamp "tsan (threaded tests, repeated)"
 scripts/build.sh tsan
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build-tsan -L 'port|e2e' -j "$jobs" --timeout 600 --repeat until-fail:${TSAN_REPEAT:-20} -Q || \
+  ctest --test-dir build-tsan -L 'port|e2e' -j "$jobs" --timeout 600 --repeat until-fail:${TSAN_REPEAT:-20} --output-on-failure || \
   { TSAN_OPTIONS="halt_on_error=1" ctest --test-dir build-tsan -L 'port|e2e' --rerun-failed --output-on-failure; exit 1; }
 
 stamp "plain build, all tests"
