@@ -76,6 +76,22 @@ protected:
     std::unique_ptr<CableTableDocument> doc;
 };
 
+TEST_F(CableDocTest, OpeningShowsTheRememberedFileOrTheHeldTable) {
+    table.records[0] = MakeCable("ФАЙЛ", 0, 1, 1, 1);
+    table.count = 1;
+    const std::string saved = dir.File("t.cbl");
+    ASSERT_TRUE(SaveTableFile(saved, table));
+    for (const std::string& remembered : {std::string(), dir.File("missing.cbl"), saved}) {
+        Hold(2);
+        path = remembered;
+        const bool loads = remembered == saved;
+        CableTableDocument& d = Open();
+        EXPECT_EQ(Column(0), (loads ? Names{"ФАЙЛ"} : Names{"A", "B"})) << remembered;
+        EXPECT_EQ(d.Title(), loads ? "Кабели [t.cbl]" : "Кабели");
+        EXPECT_FALSE(d.Modified());
+    }
+}
+
 TEST_F(CableDocTest, AddingInsertsAboveTheSelectionUpToSixtyFour) {
     CableTableDocument& d = Open();
     dialog.Ok("a");
@@ -103,6 +119,25 @@ TEST_F(CableDocTest, AddingInsertsAboveTheSelectionUpToSixtyFour) {
     doc->AddRow();  // the 65th is refused before the dialog
     EXPECT_EQ(dialog.shown, shown);
     EXPECT_EQ(table.count, 64);
+}
+
+TEST_F(CableDocTest, DeletingMiddleLastAndOnly) {
+    Hold(3, 0xA1);
+    table.records[2] = MakeCable("C", 7, 1, 12.34f, 1, 0xC1);
+    path = dir.File("abc.cbl");
+    ASSERT_TRUE(SaveTableFile(path, table));
+    CableTableDocument& d = Open();
+    d.Select(1);
+    d.DeleteRow();
+    EXPECT_EQ(Column(0), (Names{"A", "C"}));
+    EXPECT_EQ(table.records[1][23], 0xC1);  // whole records move, reserved bytes included
+    EXPECT_EQ(table.records[1][cab::Material], 1);
+    d.DeleteRow();  // the last row: the selection moves up
+    EXPECT_EQ(d.Selected(), 0);
+    d.DeleteRow();  // the only row
+    EXPECT_EQ(table.count, 0);
+    EXPECT_EQ(Column(0), Names{""});
+    EXPECT_EQ(d.Title(), "Кабели");
 }
 
 TEST_F(CableDocTest, EditingOkUnchangedAndCancel) {
