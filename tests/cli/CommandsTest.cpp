@@ -76,7 +76,8 @@ TEST_F(CommandsTest, InstrumentCommandsExitAndPrint) {
         {{"get", "-o", out_}, true, 1, "", "Ошибка чтения файла Линия 2       !\n"},
         {{"put", zmk_, "--records", "3,0,3"}, false, 0, "Записано записей: 2\n", ""},
         {{"put", zmk_, "--records", "1"}, true, 1, "", "Ошибка записи файла Линия 1        !\n"},
-        {{"put", zmk_, "--records", "4"}, false, 2, "", "zemrik-cli: --records: the file holds records 0 to 3\nRun with --help for more information.\n"},
+        {{"put", zmk_, "--records", "4"}, false, 2, "",
+         "zemrik-cli: --records: the file holds records 0 to 3\nRun with --help for more information.\n"},
         {{"delete", "1", "1"}, false, 0, "Удалено записей: 2\n", ""},
         // Record 7 does not exist: the 0 after it is not sent.
         {{"delete", "2", "7", "0"}, false, 1, "", "Ошибка удаления файла 7 !\nzemrik-cli: deleted 1 of 3\n"}};

@@ -18,11 +18,10 @@ TEST(FormatFixed, RoundsTheExactValueHalfUpElseScientific) {
     const double inf = std::numeric_limits<double>::infinity();
     // clang-format off
     const Case cases[] = {
-        {1234.56, 5, 1, "1234.6"}, {0.4, 5, 2, "0.40"},
+        {1234.56, 5, 1, "1234.6"}, {0.4, 5, 2, "0.40"}, {-0.04, 5, 1, "0.0"}, {-0.05, 5, 1, "-0.1"},
         {12.35, 5, 1, "12.3"},        // the double is 12.34999...
         {1234.56f, 5, 1, "1234.6"},   // the float widened is 1234.5600585...
         {0.125, 5, 2, "0.13"}, {0.00049, 5, 3, "0.000"}, {99.96, 5, 1, "100.0"}, {12345.6, 5, 1, "12346.0"},
-        {-0.04, 5, 1, "0.0"}, {-0.05, 5, 1, "-0.1"},
         {123456, 5, 1, "1.2346E5"}, {99999.5, 5, 1, "1E5"}, {9.6, 1, 0, "1E1"},
         // The shift moves the exact digits: 1450 as thousands is 1.45, a half that rounds up.
         {1450, 5, 1, "1.5", -3}, {0.05, 5, 1, "5.0", 2}, {std::nan(""), 5, 1, "НД"}, {inf, 5, 1, "НД"}};
