@@ -10,9 +10,7 @@ std::uint8_t FakeInstrument::ReadRootTable() {
     if (rootResult != 0) return rootResult;
     root_ = {};
     root_.count = static_cast<std::uint8_t>(std::min<std::size_t>(records.size(), RootTable::Capacity));
-    for (int i = 0; i < root_.count; ++i) {
-        std::memcpy(root_.entries[i].data(), records[i].data(), 14);
-    }
+    for (int i = 0; i < root_.count; ++i) std::memcpy(root_.entries[i].data(), records[i].data(), 14);
     return 0;
 }
 
@@ -28,11 +26,8 @@ std::uint8_t FakeInstrument::WriteRecord(std::string_view name, const Measuremen
     std::string field(name.substr(0, 14));
     field.resize(14, ' ');
     log.push_back("write " + field);
-    std::uint8_t result = 0;
-    if (!writeResults.empty()) {
-        result = writeResults.front();
-        writeResults.erase(writeResults.begin());
-    }
+    const std::uint8_t result = writeResults.empty() ? 0 : writeResults.front();
+    if (!writeResults.empty()) writeResults.erase(writeResults.begin());
     if (result == 0) {
         MeasurementRecord stored = record;
         std::memcpy(stored.data(), field.data(), 14);
@@ -51,16 +46,14 @@ std::uint8_t FakeInstrument::DeleteRecord(std::uint8_t n) {
 
 std::uint8_t FakeInstrument::ReadCableTable(CableTable& table) {
     log.push_back("cables get");
-    if (cableReadResult != 0) return cableReadResult;
-    table = cables;
-    return 0;
+    if (cableReadResult == 0) table = cables;
+    return cableReadResult;
 }
 
 std::uint8_t FakeInstrument::WriteCableTable(const CableTable& table) {
     log.push_back("cables put");
-    if (cableWriteResult != 0) return cableWriteResult;
-    cables = table;
-    return 0;
+    if (cableWriteResult == 0) cables = table;
+    return cableWriteResult;
 }
 
 }  // namespace zemrik::test

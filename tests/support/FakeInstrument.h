@@ -7,8 +7,7 @@
 
 #include "link/InstrumentCommands.h"
 
-// An instrument held in memory for the window logic's tests: records and a cable table, a log of
-// the commands received, and result codes a test can force per command.
+// An instrument in memory: records, a cable table, a log of commands, forced result codes.
 namespace zemrik::test {
 
 class FakeInstrument : public InstrumentCommands {
@@ -23,7 +22,7 @@ public:
     std::uint8_t cableReadResult = 0;
     std::uint8_t cableWriteResult = 0;
 
-    std::vector<std::string> log;  // "root", "read 3", "write NAME", "delete 2", "cables get", ...
+    std::vector<std::string> log;  // "root", "read 3", "write NAME", "delete 2", ...
 
     std::uint8_t ReadRootTable() override;
     const RootTable& GetRootTable() const override { return root_; }
@@ -32,7 +31,7 @@ public:
     std::uint8_t DeleteRecord(std::uint8_t n) override;
     std::uint8_t ReadCableTable(CableTable& table) override;
     std::uint8_t WriteCableTable(const CableTable& table) override;
-    bool busy = false;  // what Busy() reports
+    bool busy = false;
     bool Busy() const override { return busy; }
 
 private:

@@ -72,14 +72,6 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ec);
 }
 
-std::vector<std::string> TempFolder::Entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_))
-        names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

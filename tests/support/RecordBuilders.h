@@ -3,16 +3,15 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "cables/CableTable.h"
 #include "common/ByteAccess.h"
 #include "measurement/MeasurementRecord.h"
 
-// Test records (names given in UTF-8, stored in 1251 as the program holds them) and files.
+// Test records (names in UTF-8, stored in 1251) and files.
 namespace zemrik::test {
 
-// A record of zeros; Filler puts noise after byte 14 (later calls overwrite only what they name).
+// A record of zeros; Filler puts noise after byte 14; later calls overwrite what they name.
 class RecordBuilder {
 public:
     explicit RecordBuilder(std::string_view nameUtf8 = "Test");
@@ -40,10 +39,10 @@ private:
 CableRecord MakeCable(std::string_view nameUtf8, std::uint8_t material, float c, float r, std::uint8_t d,
                       std::uint8_t reservedFill = 0);
 
-// Bytes from a fixed-seed generator, never 0 (a lost byte cannot hide as a zero).
+// Seeded noise, never 0 (a lost byte cannot hide as a zero).
 void FillBytes(std::uint8_t* bytes, std::size_t size, std::uint32_t seed);
 
-// A fresh temporary folder, removed with everything in it at the end.
+// A fresh temporary folder, removed with its contents.
 class TempFolder {
 public:
     TempFolder();
@@ -52,7 +51,6 @@ public:
     TempFolder& operator=(const TempFolder&) = delete;
     const std::string& Path() const { return path_; }
     std::string File(std::string_view name) const { return path_ + "/" + std::string(name); }
-    std::vector<std::string> Entries() const;  // sorted
 
 private:
     std::string path_;

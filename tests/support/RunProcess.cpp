@@ -20,7 +20,6 @@ std::vector<char*> PointerArray(std::vector<std::string>& strings) {
     return pointers;
 }
 
-// What the child wrote into a memory file, from its start.
 std::string Contents(int fd) {
     std::string text;
     char buffer[4096];
@@ -44,19 +43,14 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const ProcessOpti
     std::vector<char*> argv = PointerArray(argStrings);
     std::vector<char*> envp = PointerArray(env);
 
-    // Memory files instead of pipes: nothing to drain while the child runs.
+    // Memory files, not pipes: nothing to drain while the child runs.
     const int out = ::memfd_create("stdout", MFD_CLOEXEC);
     const int err = ::memfd_create("stderr", MFD_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
-    if (options.stderrPath.empty()) {
-        posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, options.stderrPath.c_str(),
-                                         O_RDWR | O_NOCTTY, 0);
-    }
+    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
     pid_t pid = -1;
     ProcessResult result;
     result.started = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0;

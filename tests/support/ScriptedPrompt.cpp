@@ -3,40 +3,37 @@
 #include <gtest/gtest.h>
 
 namespace zemrik::test {
+namespace {
+
+// The next scripted answer; a question with none fails the test and gets `fallback`.
+template <typename T>
+T Next(std::deque<T>& script, T fallback, std::string_view what) {
+    if (script.empty()) {
+        ADD_FAILURE() << "unscripted " << what;
+        return fallback;
+    }
+    T answer = std::move(script.front());
+    script.pop_front();
+    return answer;
+}
+
+}  // namespace
 
 PromptAnswer ScriptedPrompt::Message(std::string_view text, std::string_view caption, PromptIcon icon,
                                      PromptButtons buttons) {
     messages.push_back({std::string(text), std::string(caption), icon, buttons});
     if (buttons == PromptButtons::Ok) return PromptAnswer::Ok;
-    if (answers.empty()) {
-        ADD_FAILURE() << "unscripted question: " << text;
-        return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Cancel;
-    }
-    PromptAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return Next(answers, buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Cancel, text);
 }
 
 std::optional<std::string> ScriptedPrompt::ChooseFile(const FileDialogRequest& request) {
     fileRequests.push_back(request);
-    if (files.empty()) {
-        ADD_FAILURE() << "unscripted file dialog";
-        return std::nullopt;
-    }
-    std::optional<std::string> file = files.front();
-    files.pop_front();
-    return file;
+    return Next<std::optional<std::string>>(files, std::nullopt, "file dialog");
 }
 
 std::optional<std::string> ScriptedPrompt::AskName(std::string_view current) {
     nameRequests.emplace_back(current);
-    if (names.empty()) {
-        ADD_FAILURE() << "unscripted name dialog";
-        return std::nullopt;
-    }
-    std::optional<std::string> name = names.front();
-    names.pop_front();
-    return name;
+    return Next<std::optional<std::string>>(names, std::nullopt, "name dialog");
 }
 
 std::vector<std::string> ScriptedPrompt::Texts() const {

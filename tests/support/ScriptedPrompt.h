@@ -7,15 +7,13 @@
 
 #include "common/Prompt.h"
 
-// A prompt answered from a script. Every question is recorded, so a test checks both what was
-// asked and what followed; a question with no scripted answer fails the test.
+// A prompt answered from a script; every question is recorded, an unscripted one fails the test.
 namespace zemrik::test {
 
 class ScriptedPrompt : public Prompt {
 public:
     struct Shown {
-        std::string text;
-        std::string caption;
+        std::string text, caption;
         PromptIcon icon;
         PromptButtons buttons;
     };
@@ -32,9 +30,7 @@ public:
                          PromptButtons buttons) override;
     std::optional<std::string> ChooseFile(const FileDialogRequest& request) override;
     std::optional<std::string> AskName(std::string_view current) override;
-
-    // Texts of the messages shown so far, in order.
-    std::vector<std::string> Texts() const;
+    std::vector<std::string> Texts() const;  // of the messages shown, in order
 };
 
 }  // namespace zemrik::test
