@@ -12,6 +12,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <vector>
 
 #include "support/RecordBuilders.h"
 
@@ -107,6 +108,23 @@ TEST(FileIO, SavesInPlaceWhereNoTemporaryCanStandBesideTheFile) {
     ASSERT_EQ(saved, std::optional<bool>(true)) << "nullopt: no ordinary user to switch to";
     EXPECT_EQ(ReadWholeFile(path), "new");
     EXPECT_EQ(Entries(dir), 1u);
+
+    if (::geteuid() != 0) GTEST_SKIP() << "the sticky folder and owner cases need two users";
+    // A sticky folder: another user's file, writable by us, cannot be replaced by rename.
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
+    ASSERT_EQ(::chown(path.c_str(), 65533, 65532), 0);
+    EXPECT_EQ(AsUser(65534, [&] { return Write(path, "ours"); }), std::optional<bool>(true));
+    EXPECT_EQ(ReadWholeFile(path), "ours");
+    EXPECT_EQ(Entries(dir), 1u);
+    // Replaced by rename (a new inode), a file keeps its owner and group where the process may.
+    struct stat before {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+    ASSERT_TRUE(Write(path, "by root"));
+    struct stat after {};
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_EQ(std::vector<unsigned>({after.st_uid, after.st_gid, after.st_mode & 07777}),
+              std::vector<unsigned>({65533, 65532, 0666}));
 }
 
 }  // namespace
