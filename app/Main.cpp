@@ -63,6 +63,9 @@ TZemrikForm::TZemrikForm()
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     document_.SetObserver(this);
+    listCatchUp_.setSingleShot(true);
+    listCatchUp_.setInterval(ListCatchUpMs);
+    connect(&listCatchUp_, &QTimer::timeout, this, &TZemrikForm::ShowRecordsRead);
     BuildActions();
     BuildPanel();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -183,6 +186,9 @@ void TZemrikForm::BuildPanel() {
     LB->setAccessibleName(QStringLiteral("Измерения"));
     LB->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     LB->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // One line of fixed-pitch text per record: measuring one item is enough, so a line added
+    // during a Get does not lay out (and shape the text of) every line before it again.
+    LB->setUniformItemSizes(true);
     LB->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     LB->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // A line is 14 name characters, 8 spaces and the two-letter kind.
@@ -524,21 +530,32 @@ void TZemrikForm::ReadingStarted(int total) {
         const QSignalBlocker quiet(LB);
         LB->clear();
     }
+    readTotal_ = total;
     if (waitForm_ != nullptr) {
         waitForm_->SetProgress(0, total);
         waitForm_->show();
     }
 }
 
-void TZemrikForm::RecordRead(int i, int total) {
+void TZemrikForm::RecordRead(int /*i*/, int /*total*/) {
+    // Records come about ten a second; showing them a few times a second looks the same and
+    // spares a repaint of the list and the wait box for each one.
+    if (!listCatchUp_.isActive()) listCatchUp_.start();
+}
+
+void TZemrikForm::ShowRecordsRead() {
     {
         const QSignalBlocker quiet(LB);
-        LB->addItem(FromUtf8(document_.Line(i)));
+        for (int i = LB->count(); i < document_.Count(); ++i) LB->addItem(FromUtf8(document_.Line(i)));
     }
-    if (waitForm_ != nullptr) waitForm_->SetProgress(i + 1, total);
+    if (waitForm_ != nullptr) waitForm_->SetProgress(LB->count(), readTotal_);
 }
 
 void TZemrikForm::ExchangeEnded() {
+    if (listCatchUp_.isActive()) {
+        listCatchUp_.stop();
+        ShowRecordsRead();
+    }
     if (waitForm_ != nullptr) waitForm_->hide();
     QApplication::restoreOverrideCursor();
     UpdateCommands();

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 #include "app/PortSession.h"
@@ -104,6 +105,8 @@ private:
     void ReadingStarted(int total) override;
     void RecordRead(int i, int total) override;
     void ExchangeEnded() override;
+    // Adds the lines of the records read since the last call and moves the wait box's bar.
+    void ShowRecordsRead();
 
     std::unique_ptr<QtPrompt> qtPrompt_;
     zemrik::Prompt* prompt_;
@@ -116,4 +119,7 @@ private:
     TNewForm* newForm_ = nullptr;
     TAboutDlg* aboutDlg_ = nullptr;
     TWaitForm* waitForm_ = nullptr;
+    static constexpr int ListCatchUpMs = 250;
+    QTimer listCatchUp_;  // runs while a Get has read records the list does not show yet
+    int readTotal_ = 0;
 };

@@ -67,6 +67,7 @@ public:
         ++received;
         return inner_.GetChar();
     }
+    void ExpectBytes(int count) override { inner_.ExpectBytes(count); }
 
     std::uint64_t sent = 0;
     std::uint64_t received = 0;

@@ -241,6 +241,11 @@ void TCustomCommPort::FlushOutBuffer() {
     if (!shared_.closing) device_->ResumeWrites();
 }
 
+void TCustomCommPort::ExpectBytes(int count) {
+    const int size = open_ ? shared_.in.Size() : inSize_;
+    shared_.bytesWanted = std::clamp(count, 1, std::max(size, 1));
+}
+
 int TCustomCommPort::GetInBuffFree() { return (open_ ? shared_.in.Size() : inSize_) - shared_.in.Used(); }
 
 int TCustomCommPort::GetOutQueCount() {

@@ -152,6 +152,9 @@ public:
     bool CharReady() override;
     void FlushInBuffer() override;
     void FlushOutBuffer() override;
+    // The data notifier stays silent until `count` bytes are held (at most the buffer's size);
+    // a worker's call and a vanished device still ring it at once.
+    void ExpectBytes(int count) override;
     int GetInBuffUsed() const { return shared_.in.Used(); }
     int GetInBuffFree();
     int GetOutBuffUsed() const { return shared_.out.Used(); }
@@ -168,9 +171,10 @@ public:
 
     bool CTSState() const { return shared_.cts; }
 
-    // Told from the worker threads whenever bytes are added to the receive buffer, whenever a
-    // worker hands a call to the main thread and when the device is found gone, so a message
-    // pump can sleep until one of those happens. Any thread; null clears it.
+    // Told from the worker threads when bytes added to the receive buffer make it hold what
+    // ExpectBytes asked for (one byte unless told otherwise), whenever a worker hands a call to
+    // the main thread and when the device is found gone, so a message pump can sleep until one
+    // of those happens. Any thread; null clears it.
     void SetDataNotifier(std::function<void()> notifier) { shared_.SetDataNotifier(std::move(notifier)); }
 
 private:

@@ -85,6 +85,15 @@ bool PortShared::SignalWanted(std::uint32_t status) const {
            ((status & EV_TXEMPTY) && h.onTxEmptySignal);
 }
 
+void PortShared::ReadFromDevice() {
+    if (!enabled) return;
+    // The device is non-blocking: asking for the room reads what is queued, and what does not
+    // fit stays in the driver until GetBlock makes room and wakes the read thread.
+    const int got = in.Fill([&](std::uint8_t* at, int room) { return device.Read(at, room); });
+    if (got > 0 && in.Used() >= bytesWanted) NotifyData();
+    if (device.IsGone()) NotifyGone();
+}
+
 void PortShared::SetDataNotifier(std::function<void()> notifier) {
     std::shared_ptr<const std::function<void()>> shared;
     if (notifier) shared = std::make_shared<const std::function<void()>>(std::move(notifier));
@@ -175,7 +184,7 @@ void TStatusThread::Execute() {
         if (port.closing) break;
         if (!ok) continue;
         eventMask_ = mask;
-        if (port.enabled) port.readWake.Set();
+        if ((mask & EV_RXCHAR) != 0) port.ReadFromDevice();
         if (port.in.Used() > 0 && port.TriggerAssigned()) DoOnDataAvail();
         if ((eventMask_ & kModemEvents) != 0 && handle_->GetModemStatus(bits)) {
             bool cts = (bits & MS_CTS_ON) != 0;
@@ -204,18 +213,7 @@ void TReadThread::Execute() {
             continue;
         }
         if (port.closing) break;
-        int queued = 0;
-        int outQueue = 0;
-        if (!port.enabled || !handle_->QueueCounts(queued, outQueue)) queued = 0;
-        // Only what is queued is asked for; what does not fit stays in the driver until GetBlock
-        // makes room and wakes us.
-        int got = 0;
-        if (queued > 0 && port.enabled) {
-            got = port.in.Fill(
-                [&](std::uint8_t* at, int room) { return handle_->Read(at, std::min(queued, room)); });
-        }
-        if (got > 0) port.NotifyData();
-        if (handle_->IsGone()) port.NotifyGone();
+        port.ReadFromDevice();
         if (port.in.Used() > 0 && port.TriggerAssigned()) DoOnDataAvail();
     } while (!port.closing && !Terminated());
     port.readReady.Set();

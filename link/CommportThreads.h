@@ -15,9 +15,11 @@
 
 // The port's three worker threads (status, read, write) and the state they share with it.
 //
-// The status thread waits for device events: it wakes the read thread when bytes arrive, tracks
-// CTS for the write thread and hands line events to the main thread. The read thread moves bytes
-// from the driver into the receive buffer, the write thread from the transmit buffer to the driver.
+// The status thread waits for device events: it moves arriving bytes from the driver into the
+// receive buffer itself (one wake-up per arrival, not a hand-over to another thread), tracks CTS
+// for the write thread and hands line events to the main thread. The read thread fetches what a
+// full receive buffer left in the driver once room is made, and looks twice a second in case an
+// event went missing. The write thread moves bytes from the transmit buffer to the driver.
 // Workers reach the main thread only through MainThreadCalls, and never while holding a lock.
 namespace zemrik {
 
@@ -74,6 +76,8 @@ public:
     std::atomic<bool> enabled{false};
     std::atomic<bool> closing{false};
     std::atomic<bool> cts{false};  // written by the status thread, read by the write thread
+    // How many held bytes make arriving data worth ringing the notifier for (main thread sets).
+    std::atomic<int> bytesWanted{1};
 
     AutoResetEvent readWake;
     AutoResetEvent writeWake;   // PutBlock and a CTS change wake the write thread at once
@@ -93,6 +97,10 @@ public:
     // Whether raising `status` would call any handler: the status thread skips the hand-over to
     // the main thread when it would do nothing there.
     bool SignalWanted(std::uint32_t status) const;
+
+    // Moves what the driver holds into the receive buffer, as much as fits, and rings the data
+    // notifier when the buffer then holds what the reader waits for. Either reading worker.
+    void ReadFromDevice();
 
     void SetDataNotifier(std::function<void()> notifier);
     // Rings the data notifier (any thread).

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// The six byte operations the instrument protocol needs from a serial port. TCommPort implements
+// The byte operations the instrument protocol needs from a serial port. TCommPort implements
 // them for a real device; tests use scripted fakes.
 namespace zemrik {
 
@@ -15,6 +15,9 @@ public:
     virtual int PutBlock(const std::uint8_t* data, int count) = 0;
     virtual bool CharReady() = 0;
     virtual std::uint8_t GetChar() = 0;
+    // A hint before the protocol waits: it cannot go on before `count` more bytes have come, so
+    // a port may let its reader sleep until then instead of waking it for every few bytes.
+    virtual void ExpectBytes(int /*count*/) {}
 };
 
 }  // namespace zemrik

@@ -1,5 +1,6 @@
 #include "link/Other.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iostream>
@@ -24,7 +25,9 @@ public:
         if (acquired_) owner_.busy_ = true;
     }
     ~ExchangeGuard() {
-        if (acquired_) owner_.busy_ = false;
+        if (!acquired_) return;
+        owner_.busy_ = false;
+        owner_.replyAhead_ = 0;
     }
     ExchangeGuard(const ExchangeGuard&) = delete;
     ExchangeGuard& operator=(const ExchangeGuard&) = delete;
@@ -79,9 +82,16 @@ std::uint8_t Instrument::ReceiveByte(std::uint32_t timeoutMs, std::uint8_t& out)
         if (now >= deadline) return 1;
         if (port_->CharReady()) {
             out = port_->GetChar();
+            if (replyAhead_ > 0) --replyAhead_;
             return 0;
         }
-        Pump(static_cast<std::uint32_t>(deadline - now));
+        auto wait = static_cast<std::uint32_t>(deadline - now);
+        const std::size_t wanted = std::max<std::size_t>(replyAhead_, 1);
+        port_->ExpectBytes(static_cast<int>(std::min<std::size_t>(wanted, 0x7fffffff)));
+        // The port may now stay quiet until the whole rest of the reply is in: if the line stalls
+        // part-way, look again soon, so the bytes that did come are taken before their deadlines.
+        if (wanted > 1) wait = std::min(wait, proto::GatherWaitMs);
+        Pump(wait);
     }
 }
 
@@ -128,6 +138,7 @@ std::uint8_t Instrument::ReadRootTable() {
 
     scratchRoot_ = rootTable_;
     if (!ReceiveTableHeader(proto::CmdReadRootTable, scratchRoot_.count, RootTable::Capacity)) return 1;
+    ExpectReply(scratchRoot_.count * scratchRoot_.entries[0].size() + 1);
     for (int i = 0; i < scratchRoot_.count; ++i) {
         auto& entry = scratchRoot_.entries[i];
         if (ReceiveCountedBlock(proto::ReadReplyTimeout, entry.data(), entry.size()) != 0) return 1;
@@ -153,6 +164,7 @@ std::uint8_t Instrument::ReadRecord(std::uint8_t n, MeasurementRecord* buffer) {
 
     std::uint8_t status = 0;
     if (ReceiveByte(proto::ReadReplyTimeout, status) != 0 || status != 0) return 1;
+    ExpectReply(scratchRecord_.size() + 1);
     ClearChecksum();
     if (ReceiveCountedBlock(proto::ReadReplyTimeout, scratchRecord_.data(), scratchRecord_.size()) != 0)
         return 1;
@@ -217,6 +229,7 @@ std::uint8_t Instrument::ReadCableTable(CableTable& table) {
 
     scratchCables_ = table;
     if (!ReceiveTableHeader(proto::CmdReadCableTable, scratchCables_.count, CableTable::Capacity)) return 1;
+    ExpectReply(scratchCables_.count * scratchCables_.records[0].size() + 1);
     for (int i = 0; i < scratchCables_.count; ++i) {
         auto& record = scratchCables_.records[i];
         if (ReceiveCountedBlock(proto::ReadReplyTimeout, record.data(), record.size()) != 0) return 1;

@@ -47,6 +47,8 @@ inline constexpr std::uint32_t WriteRecordFurtherTimeout = 2000;
 inline constexpr std::uint32_t DeleteResultTimeout = 2000;
 inline constexpr std::uint32_t DeleteFurtherTimeout = 10000;
 inline constexpr std::uint32_t WriteCableResultTimeout = 10000;
+// While more than one byte of a reply is awaited, the longest single wait before looking again.
+inline constexpr std::uint32_t GatherWaitMs = 50;
 
 inline constexpr std::size_t WireNameLength = 14;
 }  // namespace proto
@@ -105,6 +107,9 @@ private:
     bool ReceiveTableHeader(std::uint8_t command, std::uint8_t& count, int capacity);
     bool ReceiveReplyChecksum();
     void Pump(std::uint32_t maxWaitMs);
+    // The rest of the reply, checksum included, is `bytes` long: the port is told before each
+    // wait, so it need not wake us for every few bytes of a long reply.
+    void ExpectReply(std::size_t bytes) { replyAhead_ = bytes; }
 
     std::unique_ptr<InstrumentPort> tracer_;  // set when ZEMRIK_TRACE=1; wraps the caller's port
     InstrumentPort* port_;
@@ -112,6 +117,7 @@ private:
     MessagePump pump_;
     std::uint8_t checksum_ = 0;
     bool busy_ = false;
+    std::size_t replyAhead_ = 0;  // bytes of the reply still to come, the awaited one included
     RootTable rootTable_;
     // Replies are read into these and committed only once complete and checked, so a failed
     // read leaves the caller's data alone; they are members so that an exchange allocates nothing.

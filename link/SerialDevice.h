@@ -11,8 +11,8 @@
 //
 // Threading contract: Open, Close, GetState, SetState, SetQueueSizes, SetTimeouts, Purge,
 // Escape and SetEventMask come from the main thread. While the device is open, the status
-// thread calls WaitEvent and GetModemStatus, the read thread QueueCounts and Read, the write
-// thread QueueCounts and Write; CancelWait, CancelWrite, ResumeWrites, IsGone and
+// thread calls WaitEvent, GetModemStatus and Read, the read thread Read, the write thread
+// QueueCounts and Write; CancelWait, CancelWrite, ResumeWrites, IsGone and
 // GetModemStatus may come from any thread. Close is called only after every worker has ended.
 namespace zemrik {
 

@@ -23,6 +23,7 @@ public:
     int PutBlock(const std::uint8_t* data, int count) override;
     bool CharReady() override;
     std::uint8_t GetChar() override;
+    void ExpectBytes(int count) override { inner_.ExpectBytes(count); }
 
     // Writes out the received bytes still gathered.
     void Flush();

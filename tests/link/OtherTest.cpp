@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -165,6 +166,39 @@ TEST_F(OtherTest, EachReplyByteHasItsOwnTimeOut) {
         EXPECT_EQ(b.port.Waiting(), reply.size() - late);
         EXPECT_EQ(b.instrument.GetRootTable().count, 0);
     }
+}
+
+// Before each wait the port hears how much of the reply is still to come, so that it may sleep
+// through a long reply; while that is more than one byte, no wait is longer than GatherWaitMs.
+TEST_F(OtherTest, WaitsAnnounceTheRestOfTheReply) {
+    std::vector<int> announced;  // one entry per change
+    std::uint32_t longestGather = 0;
+    Instrument paced{port, clock.AsTickSource(), [&](std::uint32_t maxWaitMs) {
+                         if (maxWaitMs == 0) return;
+                         if (announced.empty() || announced.back() != port.Expected())
+                             announced.push_back(port.Expected());
+                         if (port.Expected() > 1) longestGather = std::max(longestGather, maxWaitMs);
+                         clock.Advance(1);
+                     }};
+    auto countdown = [](int from) {
+        std::vector<int> v;
+        for (int n = from; n >= 1; --n) v.push_back(n);
+        return v;
+    };
+    port.AnswerNext(3, ReadReply(Bytes(256, 7)), 2, 2);
+    ASSERT_EQ(paced.ReadRecord(1, &record_), 0);
+    std::vector<int> expected{1};  // the status byte
+    for (int n : countdown(257)) expected.push_back(n);
+    EXPECT_EQ(announced, expected);
+
+    announced.clear();
+    port.AnswerNext(2, ReadReply(RootBody({"a", "b", "c"})), 2, 2);
+    ASSERT_EQ(paced.ReadRootTable(), 0);
+    expected = {1};  // status and count
+    for (int n : countdown(3 * 16 + 1)) expected.push_back(n);
+    EXPECT_EQ(announced, expected);
+    EXPECT_GT(longestGather, 0u);
+    EXPECT_LE(longestGather, proto::GatherWaitMs);
 }
 
 TEST_F(OtherTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {

@@ -82,8 +82,22 @@ TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung > 0; }, kDeadline));
     EXPECT_EQ(port.GetInBuffUsed(), 2);
 
+    // Told to wait for three bytes, the port rings once they are all in, not for the first.
+    std::uint8_t two[2] = {};
+    ASSERT_EQ(port.GetBlock(two, 2), 2);
+    port.ExpectBytes(3);
+    int before = rung;
+    rig.fake->Receive({7, 8});
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return port.GetInBuffUsed() == 2; }, kDeadline));
+    rig.fake->Receive({9});
+    ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung > before; }, kDeadline));
+    EXPECT_EQ(port.GetInBuffUsed(), 3);
+    EXPECT_EQ(rung, before + 1);
+    ASSERT_EQ(port.GetBlock(two, 1), 1);
+    port.ExpectBytes(1);
+
     port.SetOnTriggerAvail([&](TObject*, std::uint16_t) { ++served; });
-    const int before = rung;
+    before = rung;
     rig.fake->Receive({3});
     ASSERT_TRUE(rig.fake->WaitUntil([&] { return rung >= before + 2; }, kDeadline));
     ASSERT_TRUE(rig.Pump([&] { return served > 0 && port.GetInBuffUsed() == 3; }));

@@ -54,6 +54,8 @@ public:
     int PutBlock(const std::uint8_t* data, int count) override { return count > 0 ? Queued(data, count) : 0; }
     bool CharReady() override { return !incoming_.empty() && incoming_.front().at <= clock_.Now(); }
     std::uint8_t GetChar() override;
+    void ExpectBytes(int count) override { expected_ = count; }
+    int Expected() const { return expected_; }  // what the protocol last said it waits for
 
 private:
     struct Arrival {
@@ -71,6 +73,7 @@ private:
     std::vector<std::uint8_t> sent_;
     std::deque<Arrival> incoming_;
     std::deque<Step> steps_;
+    int expected_ = 0;
 };
 
 }  // namespace zemrik::test
