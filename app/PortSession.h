@@ -5,10 +5,9 @@
 #include <cstdint>
 
 #include "app/QtMessagePump.h"
-#include "link/Commport.h"
 #include "link/InstrumentCommands.h"
+#include "link/InstrumentConnection.h"
 #include "link/MainThreadCalls.h"
-#include "link/Other.h"
 
 // The main window's serial port, the instrument protocol on it and the wait step that keeps
 // the window alive while an exchange waits. The port's worker threads hand their calls to the
@@ -25,23 +24,17 @@ public:
     bool OpenCom(int n, QString& reason);
     // Every later OpenCom opens `path` whatever the number (zemrik --port PATH); not stored.
     void SetPortOverride(const QString& path);
-    void Close();
-    bool IsOpen() const;
+    void Close() { connection_.Close(); }
+    bool IsOpen() const { return connection_.IsOpen(); }
     // The device path the port has or would have for COM n.
     QString DevicePath(int n) const;
 
-    zemrik::InstrumentCommands& Instrument();
-    bool ExchangeRunning() const;
+    zemrik::InstrumentCommands& Instrument() { return connection_.Device(); }
 
 private:
-    std::uint64_t Ticks();
-    void Pump(std::uint32_t maxWaitMs);
-
     QObject receiver_;  // lives on the GUI thread; the workers' calls are queued to it
     QtMessagePump pump_;
     zemrik::MainThreadCalls calls_;
-    zemrik::TCommPort port_;
-    zemrik::Instrument instrument_;
+    zemrik::InstrumentConnection connection_;
     QString override_;
-    std::uint64_t skippedMs_ = 0;
 };
