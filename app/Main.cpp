@@ -291,6 +291,7 @@ bool TZemrikForm::OpenAtStart(const QString& path) {
 
 void TZemrikForm::FormCreate() {
     QString error;
+    bool portTried = false;
     switch (LoadSettings(settings_, error)) {
         case SettingsLoad::NoKey:
             break;
@@ -303,11 +304,15 @@ void TZemrikForm::FormCreate() {
             // 0 is what a first run that never picked a port stores: no port to open, and no
             // error box at every start about a port that does not exist.
             if (settings_.comNumber < 1) break;
+            portTried = true;
             // The check mark follows the port only for the two numbers the menu offers.
             if (OpenCom(settings_.comNumber) && (settings_.comNumber == 1 || settings_.comNumber == 2))
                 CheckComItem(settings_.comNumber);
             break;
     }
+    // A device named on the command line is opened for this run even when the settings name no
+    // port; the menu's check marks and the stored number stay as they were.
+    if (!portTried && port_.HasPortOverride()) OpenCom(1);
     ClearMeasurement();
     UpdateCommands();
 }

@@ -24,6 +24,7 @@ public:
     bool OpenCom(int n, QString& reason);
     // Every later OpenCom opens `path` whatever the number (zemrik --port PATH); not stored.
     void SetPortOverride(const QString& path);
+    bool HasPortOverride() const { return !override_.isEmpty(); }
     void Close() { connection_.Close(); }
     bool IsOpen() const { return connection_.IsOpen(); }
     // The device path the port has or would have for COM n.

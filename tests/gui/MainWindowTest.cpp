@@ -130,4 +130,15 @@ TEST_F(MainWindow, ComSwitchThatFails) {
     EXPECT_TRUE(form_.MenuCom1->isChecked());
 }
 
+// `zemrik --port PATH` opens the device even when the settings name no port (a first start).
+TEST_F(MainWindow, PortNamedAtStartOpensOnAFirstStart) {
+    form_.Port().Close();
+    QTemporaryDir fresh;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fresh.path());
+    TZemrikForm first;
+    first.SetPortOverride(QString::fromStdString(sim_.SlavePath()));
+    first.FormCreate();
+    EXPECT_TRUE(first.Port().IsOpen() && first.MeasMenuGet->isEnabled());
+}
+
 }  // namespace
