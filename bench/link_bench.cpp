@@ -231,10 +231,7 @@ int main(int argc, char** argv) {
             if (!port.Enabled()) {
                 std::fprintf(stderr, "%s\n", zemrik::PortOpenErrorText);
             } else {
-                Dcb dcb;
-                port.Handle()->GetState(dcb);
-                dcb.BaudRate = options->baud;
-                port.Handle()->SetState(dcb);
+                port.SetLineSpeed(options->baud);
 
                 CountingPort counted(port);
                 // The pump zemrik-cli uses: sleep until bytes or a call arrive, or the deadline.

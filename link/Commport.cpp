@@ -209,8 +209,8 @@ int TCustomCommPort::GetBlock(std::uint8_t* data, int count) {
         std::memcpy(data, bytes, static_cast<std::size_t>(n));
         return n;
     });
-    // A full buffer made the read thread leave the rest in the driver: with room again it need
-    // not wait for its next pass (a 200-entry root table is larger than the buffer).
+    // A full buffer left the rest in the driver: with room again the read thread fetches it now,
+    // not at its next pass (a 200-entry root table is larger than the buffer).
     if (wasFull && taken > 0) shared_.readWake.Set();
     return taken;
 }
@@ -257,11 +257,18 @@ int TCustomCommPort::GetOutQueCount() {
 
 // ---- Line control ----
 
-void TCustomCommPort::WriteState(const std::function<void(Dcb&)>& change) {
-    if (!shared_.enabled) return;
+bool TCustomCommPort::WriteState(const std::function<void(Dcb&)>& change) {
+    if (!shared_.enabled) return false;
     device_->GetState(dcb_);
     change(dcb_);
-    device_->SetState(dcb_);
+    const bool taken = device_->SetState(dcb_);
+    // The status thread times its gathering of a long reply by the speed the line really has.
+    shared_.byteMicros = taken ? ByteMicros(dcb_) : 0;
+    return taken;
+}
+
+bool TCustomCommPort::SetLineSpeed(std::uint32_t bitsPerSecond) {
+    return WriteState([bitsPerSecond](Dcb& dcb) { dcb.BaudRate = bitsPerSecond; });
 }
 
 void TCustomCommPort::SetBaudRate(TBaudRate rate) {

@@ -124,6 +124,9 @@ public:
     int Baud() const { return GetBaud(); }
     int GetBaud() const;
     void SetBaud(int speed);
+    // Any speed the device takes, not only those of the BaudRate table; nothing else changes.
+    // False when the device refused it.
+    bool SetLineSpeed(std::uint32_t bitsPerSecond);
     // Kept as a property only: the device always gets the open sequence's fixed event mask.
     TC32EventType MonitorEvents() const { return monitorEvents_; }
     void SetMonitorEvents(TC32EventType events) { monitorEvents_ = events; }
@@ -178,7 +181,8 @@ public:
     void SetDataNotifier(std::function<void()> notifier) { shared_.SetDataNotifier(std::move(notifier)); }
 
 private:
-    void WriteState(const std::function<void(Dcb&)>& change);
+    // Changes the device's line settings; false when the device refused them.
+    bool WriteState(const std::function<void(Dcb&)>& change);
     // Waits for `event` at most `timeout`, running the main thread's queued calls meanwhile.
     bool WaitServing(AutoResetEvent& event, std::chrono::milliseconds timeout);
     template <class Thread>

@@ -17,6 +17,7 @@ constexpr std::uint32_t kModemEvents = EV_CTS | EV_DSR | EV_RLSD | EV_ERR | EV_R
 constexpr milliseconds kWritePass{100};
 constexpr milliseconds kReadPass{500};
 constexpr milliseconds kStatusRetry{100};
+constexpr milliseconds kLongestGather{20};
 
 // Blocks the stop signals in the calling thread while it lives, and restores its mask after.
 class StopSignalsBlocked {
@@ -36,6 +37,19 @@ private:
 };
 
 }  // namespace
+
+milliseconds GatherPause(int missing, int byteMicros) {
+    if (missing <= 1 || byteMicros <= 0) return milliseconds(0);
+    const auto half = std::chrono::microseconds(static_cast<std::int64_t>(missing) * byteMicros / 2);
+    return std::min(std::chrono::duration_cast<milliseconds>(half), kLongestGather);
+}
+
+int ByteMicros(const Dcb& dcb) {
+    if (dcb.BaudRate == 0) return 0;
+    // A start bit, the data bits, a parity bit if any, and one or two stop bits (1.5 counts as 2).
+    const int bits = 1 + dcb.ByteSize + (dcb.Parity != 0 ? 1 : 0) + (dcb.StopBits == 0 ? 1 : 2);
+    return static_cast<int>(1'000'000LL * bits / dcb.BaudRate);
+}
 
 // ---- AutoResetEvent ----
 
@@ -193,6 +207,13 @@ void TStatusThread::Execute() {
         }
         if (port.SignalWanted(eventMask_)) DoOnSignal();
         if (port.closing) break;
+        // The reader waits for many more bytes than have come: rather than wake for every few
+        // that arrive, let them gather in the driver and take them in one read. A close ends the
+        // pause at once.
+        if ((mask & EV_RXCHAR) != 0) {
+            const milliseconds pause = GatherPause(port.bytesWanted - port.in.Used(), port.byteMicros);
+            if (pause.count() > 0) port.statusWake.WaitFor(pause);
+        }
     } while (!Terminated());
     port.statusReady.Set();
 }

@@ -78,6 +78,8 @@ public:
     std::atomic<bool> cts{false};  // written by the status thread, read by the write thread
     // How many held bytes make arriving data worth ringing the notifier for (main thread sets).
     std::atomic<int> bytesWanted{1};
+    // How long one byte takes on the line at the speed the device took; 0 when unknown.
+    std::atomic<int> byteMicros{0};
 
     AutoResetEvent readWake;
     AutoResetEvent writeWake;   // PutBlock and a CTS change wake the write thread at once
@@ -116,6 +118,15 @@ private:
     std::shared_ptr<const std::function<void()>> notifier_;
     std::atomic<bool> goneNotified_{false};
 };
+
+// How long the status thread may leave arriving bytes in the driver when `missing` more are
+// wanted and each takes `byteMicros` on the line: half the time the missing bytes need at the
+// line's speed, so the pause always ends before they can all be there, and never over 20 ms, so
+// line events still come through quickly. Zero for an unknown speed or a few bytes.
+std::chrono::milliseconds GatherPause(int missing, int byteMicros);
+
+// The time one byte with its start, parity and stop bits takes at the speed of `dcb`.
+int ByteMicros(const Dcb& dcb);
 
 // A worker of the port. The body starts when the derived constructor calls Start (with the stop
 // signals blocked, so that they reach the main thread); each derived destructor joins it before

@@ -35,12 +35,7 @@ DeviceError InstrumentConnection::Open(int comNumber, const std::string& path) {
         return error == DeviceError::None ? DeviceError::Other : error;
     }
     // Only the speed changes: the rest of the line stays as the open sequence set it.
-    if (SerialDevice* device = port_.Handle()) {
-        Dcb dcb;
-        device->GetState(dcb);
-        dcb.BaudRate = InstrumentBaud;
-        device->SetState(dcb);
-    }
+    port_.SetLineSpeed(InstrumentBaud);
     skippedMs_ = 0;
     return DeviceError::None;
 }

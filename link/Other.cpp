@@ -28,6 +28,7 @@ public:
         if (!acquired_) return;
         owner_.busy_ = false;
         owner_.replyAhead_ = 0;
+        owner_.port_->ExpectBytes(1);  // whatever comes now is not part of a reply we wait for
     }
     ExchangeGuard(const ExchangeGuard&) = delete;
     ExchangeGuard& operator=(const ExchangeGuard&) = delete;

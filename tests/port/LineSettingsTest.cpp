@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/CommportThreads.h"
 #include "link/PosixSerialDevice.h"
 #include "link/PosixTermios2.h"
 
@@ -65,6 +66,27 @@ TEST(LineSettings, CountersBecomeEvents) {
     wrapped.breaks = 0;
     wrapped.cts = 0xFFFFFFFF;
     EXPECT_EQ(EventsFromCounters(base, wrapped), EV_BREAK | EV_CTS);
+}
+
+// The status thread's pause while a long reply comes in ends before the missing bytes can all be
+// there, so it never delays the end of a reply; it is short, so line events still come through.
+TEST(LineSettings, GatherPauseStaysWithinTheMissingBytesLineTime) {
+    EXPECT_EQ(ByteMicros(Dcb{28800, 0, 8, 0, 0}), 347);  // 10 bits a byte
+    EXPECT_EQ(ByteMicros(Dcb{9600, 0, 7, 2, 1}), 1145);  // 7 data, parity, 1.5 stop: 11 bits
+    EXPECT_EQ(ByteMicros(Dcb{0, 0, 8, 0, 0}), 0);
+    using std::chrono::milliseconds;
+    for (int missing : {-5, 0, 1, 2, 10, 57, 257, 2048}) {
+        for (int byteMicros : {0, 39, 347, 1145}) {
+            const milliseconds pause = GatherPause(missing, byteMicros);
+            EXPECT_LE(pause, milliseconds(20));
+            EXPECT_LE(pause.count() * 1000, std::max(missing, 0) * static_cast<std::int64_t>(byteMicros) / 2);
+            if (missing <= 1 || byteMicros == 0) {
+                EXPECT_EQ(pause.count(), 0);
+            }
+        }
+    }
+    EXPECT_EQ(GatherPause(57, 347), milliseconds(9));
+    EXPECT_EQ(GatherPause(257, 347), milliseconds(20));
 }
 
 }  // namespace
