@@ -1,11 +1,15 @@
 #include "InstrumentLink.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 
 #include "link/SerialDevice.h"
 
@@ -16,50 +20,68 @@ namespace {
 // Ctrl-C, a closed terminal or a kill while the port is open must not leave it behind: the
 // exchange under way fails at once, the port closes (restoring the line settings and dropping
 // exclusive use, or the next user of the device finds it busy), and only then does the process
-// end by the same signal. The handler may only touch a lock-free atomic.
-std::atomic<int> pendingSignal{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-constexpr int StopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Ends the pump's wait at once when the signal lands on another thread or between its test of
-// the flag and its poll; Wake only writes to an eventfd, which a signal handler may do.
-MainThreadCalls* wakeOnSignal = nullptr;
-
-extern "C" void RememberSignal(int sig) {
-    // The interrupted code may be about to read errno; the wake-up's write must not change it.
-    const int savedErrno = errno;
-    pendingSignal = sig;
-    if (wakeOnSignal != nullptr) wakeOnSignal->Wake();
-    errno = savedErrno;
-}
-
-void SetStopSignalHandler(void (*handler)(int)) {
-    struct sigaction action {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    for (int sig : StopSignals) ::sigaction(sig, &action, nullptr);
+// end by the same signal. Reading the signals from a descriptor, not in a handler, means no code
+// is interrupted and no signal can land anywhere but here.
+sigset_t StopSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, sig);
+    return set;
 }
 
 }  // namespace
 
+StopSignalWatch::StopSignalWatch(MainThreadCalls& calls) : calls_(calls) {
+    const sigset_t stops = StopSet();
+    ::pthread_sigmask(SIG_BLOCK, &stops, &saved_);
+    signalFd_ = ::signalfd(-1, &stops, SFD_CLOEXEC);
+    stopFd_ = ::eventfd(0, EFD_CLOEXEC);
+    if (signalFd_ >= 0 && stopFd_ >= 0) watcher_ = std::thread([this] { Watch(); });
+}
+
+StopSignalWatch::~StopSignalWatch() {
+    if (watcher_.joinable()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto written = ::write(stopFd_, &one, sizeof one);
+        watcher_.join();
+    }
+    if (signalFd_ >= 0) ::close(signalFd_);
+    if (stopFd_ >= 0) ::close(stopFd_);
+    // A signal that came after the watcher stopped is still pending and acts as it would have.
+    ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    if (const int sig = noted_; sig != 0) {
+        ::signal(sig, SIG_DFL);
+        ::raise(sig);
+    }
+}
+
+void StopSignalWatch::Watch() {
+    pollfd fds[2] = {{signalFd_, POLLIN, 0}, {stopFd_, POLLIN, 0}};
+    for (;;) {
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents != 0) return;
+        signalfd_siginfo info{};
+        if (::read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+        int expected = 0;
+        noted_.compare_exchange_strong(expected, static_cast<int>(info.ssi_signo));
+        calls_.Wake();
+    }
+}
+
 InstrumentLink::InstrumentLink()
     : calls_(MainThreadCalls::Main()),
+      stops_(calls_),
       connection_(calls_, WaitStep{[this](std::uint32_t maxWaitMs) {
                                        calls_.WaitAndRunPending(std::chrono::milliseconds(maxWaitMs));
                                    },
-                                   // Bytes, a worker's call and a vanished device end the wait; a
-                                   // stop signal ends it too, since the port's workers block those
-                                   // signals and so they reach this thread's poll.
-                                   [this] { calls_.Wake(); }, {}, [] { return pendingSignal != 0; }}) {
-    wakeOnSignal = &calls_;
-    SetStopSignalHandler(RememberSignal);
-}
+                                   // Bytes, a worker's call, a vanished device and a stop signal
+                                   // end the wait.
+                                   [this] { calls_.Wake(); }, {}, [this] { return stops_.Noted() != 0; }}) {}
 
-InstrumentLink::~InstrumentLink() {
-    connection_.Close();
-    SetStopSignalHandler(SIG_DFL);
-    if (const int sig = pendingSignal; sig != 0) ::raise(sig);
-}
+InstrumentLink::~InstrumentLink() { connection_.Close(); }
 
 InstrumentCommands* PortAccess::Open(Report& report) {
     link_ = std::make_unique<InstrumentLink>();

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <signal.h>
+
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "Commands.h"
 #include "link/InstrumentConnection.h"
@@ -12,6 +16,29 @@
 // window opens it at start-up, and the protocol talking through it. Everything runs on the
 // thread that made the link; the port's workers reach it through MainThreadCalls::Main().
 namespace zemrik::cli {
+
+// Takes SIGINT, SIGTERM and SIGHUP synchronously while it lives: they are blocked in this thread
+// and every thread started after it, and a watcher thread reads them from a signalfd, notes the
+// first and wakes `calls`. When it goes, the process ends by the signal it noted, if any.
+class StopSignalWatch {
+public:
+    explicit StopSignalWatch(MainThreadCalls& calls);
+    ~StopSignalWatch();
+    StopSignalWatch(const StopSignalWatch&) = delete;
+    StopSignalWatch& operator=(const StopSignalWatch&) = delete;
+
+    int Noted() const { return noted_; }
+
+private:
+    void Watch();
+
+    MainThreadCalls& calls_;
+    sigset_t saved_;  // the mask before
+    int signalFd_ = -1;
+    int stopFd_ = -1;  // eventfd that ends the watcher
+    std::atomic<int> noted_{0};
+    std::thread watcher_;
+};
 
 class InstrumentLink {
 public:
@@ -30,6 +57,7 @@ public:
 
 private:
     MainThreadCalls& calls_;
+    StopSignalWatch stops_;  // before the port, whose workers must start with the signals blocked
     // A stop signal counts as a device gone: the exchange under way fails at once.
     InstrumentConnection connection_;
 };
