@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/Main.h"
 #include "app/Waitdlg.h"
@@ -139,6 +141,24 @@ TEST_F(MainWindow, PortNamedAtStartOpensOnAFirstStart) {
     first.SetPortOverride(QString::fromStdString(sim_.SlavePath()));
     first.FormCreate();
     EXPECT_TRUE(first.Port().IsOpen() && first.MeasMenuGet->isEnabled());
+}
+
+// What a screen reader gets through Qt's accessibility layer: each icon-only tool button is named
+// by its hint, and a value label is described by its caption.
+TEST_F(MainWindow, ScreenReadersGetNamesForIconButtonsAndValues) {
+    int buttons = 0;
+    for (QToolButton* button : form_.ToolBar1->findChildren<QToolButton*>()) {
+        if (button->defaultAction() == nullptr || !button->isVisible()) continue;
+        QAccessibleInterface* access = QAccessible::queryAccessibleInterface(button);
+        ASSERT_NE(access, nullptr);
+        EXPECT_FALSE(access->text(QAccessible::Name).isEmpty()) << button->objectName().toStdString();
+        EXPECT_EQ(access->text(QAccessible::Name), button->defaultAction()->toolTip());
+        ++buttons;
+    }
+    EXPECT_EQ(buttons, 6);
+    QAccessibleInterface* rs = QAccessible::queryAccessibleInterface(form_.RsLbl);
+    ASSERT_NE(rs, nullptr);
+    EXPECT_EQ(rs->text(QAccessible::Description), QStringLiteral("Rs:"));
 }
 
 }  // namespace
