@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QString>
-#include <cstdint>
 
 #include "app/QtMessagePump.h"
 #include "link/InstrumentCommands.h"

@@ -42,14 +42,13 @@ public:
     InstrumentConnection& operator=(const InstrumentConnection&) = delete;
 
     // Closes the port if open, opens COM `comNumber` on the device at `path` and switches it to
-    // 28800 bit/s; a device that refuses the speed (a pseudo-terminal) still works. On failure
-    // the port stays closed and the result says why.
+    // 28800 bit/s; a device that refuses the speed still works. On failure the port stays closed
+    // and the result says why.
     DeviceError Open(int comNumber, const std::string& path);
     void Close();
     bool IsOpen() const { return port_.Enabled(); }
 
     Instrument& Device() { return instrument_; }
-    const Instrument& Device() const { return instrument_; }
 
 private:
     std::uint64_t Ticks();
