@@ -14,6 +14,21 @@ QtMessagePump::QtMessagePump() : dispatcher_(QAbstractEventDispatcher::instance(
     bound_.setSingleShot(true);
     bound_.setTimerType(Qt::PreciseTimer);
     sinceEvents_.start();
+    // A worker's call arrives as a queued call on the event loop; it also ends a wait at once.
+    calls_.SetNotifier([this] {
+        QMetaObject::invokeMethod(
+            &receiver_, [this] { calls_.RunPending(); }, Qt::QueuedConnection);
+        Notify();
+    });
+}
+
+QtMessagePump::~QtMessagePump() { calls_.SetNotifier({}); }
+
+zemrik::WaitStep QtMessagePump::Step() {
+    return zemrik::WaitStep{[this](std::uint32_t maxWaitMs) { Wait(maxWaitMs); },
+                            [this] { Notify(); },
+                            [this] { ProcessPending(); },
+                            {}};
 }
 
 void QtMessagePump::Wait(std::uint32_t maxWaitMs) {

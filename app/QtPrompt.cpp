@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/Editdlg.h"
+#include "app/NameDialog.h"
 
 using zemrik::PromptAnswer;
 using zemrik::PromptButtons;
@@ -34,7 +34,7 @@ QMessageBox::Icon BoxIcon(PromptIcon icon) {
 
 }  // namespace
 
-QtPrompt::QtPrompt(QWidget* parent, TEditForm* editForm) : parent_(parent), editForm_(editForm) {}
+QtPrompt::QtPrompt(QWidget* parent, NameDialog* editForm) : parent_(parent), editForm_(editForm) {}
 
 PromptAnswer QtPrompt::Message(std::string_view text, std::string_view caption, PromptIcon icon,
                                PromptButtons buttons) {

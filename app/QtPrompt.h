@@ -7,14 +7,14 @@
 #include "common/Prompt.h"
 
 class QWidget;
-class TEditForm;
+class NameDialog;
 
 // The window logic's questions, answered by the person at the screen: standard message boxes
 // (button texts from Qt's Russian translation), the file dialogs and the name dialog.
 class QtPrompt final : public zemrik::Prompt {
 public:
     // Boxes and dialogs are modal to `parent`; `editForm` is the program's one name dialog.
-    QtPrompt(QWidget* parent, TEditForm* editForm);
+    QtPrompt(QWidget* parent, NameDialog* editForm);
 
     zemrik::PromptAnswer Message(std::string_view text, std::string_view caption, zemrik::PromptIcon icon,
                                  zemrik::PromptButtons buttons) override;
@@ -23,5 +23,5 @@ public:
 
 private:
     QWidget* parent_;
-    TEditForm* editForm_;
+    NameDialog* editForm_;
 };

@@ -8,8 +8,8 @@
 #include <exception>
 
 #include "app/Application.h"
-#include "app/Main.h"
-#include "app/Startup.h"
+#include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
 
 namespace {
 
@@ -69,18 +69,20 @@ int main(int argc, char** argv) {
     parser.process(app);
     if (parser.positionalArguments().size() > 1) parser.showHelp(2);
 
+    // A failure that escaped the windows is shown, and the exit status says the program failed.
+    int status = 1;
     try {
         ProgramWindows windows(parser.value(PortOption()));
-        TZemrikForm& form = windows.Form();
+        MainWindow& form = windows.Form();
         CloseWindowsOnStopSignals();
         form.show();
         if (!parser.positionalArguments().isEmpty())
             form.OpenAtStart(parser.positionalArguments().constFirst());
-        QApplication::exec();
+        status = QApplication::exec();
     } catch (const std::exception& error) {
         ShowEscapedError(QString::fromUtf8(error.what()));
     } catch (...) {
         ShowEscapedError(QStringLiteral("Неизвестная ошибка"));
     }
-    return 0;
+    return status;
 }

@@ -30,8 +30,8 @@
 #include <string>
 
 #include "app/Application.h"
-#include "app/Main.h"
-#include "app/Startup.h"
+#include "app/MainWindow.h"
+#include "app/ProgramWindows.h"
 #include "common/CodePage.h"
 #include "common/NameField.h"
 #include "measurement/MeasurementFile.h"
@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     {
         ProgramWindows windows;
-        TZemrikForm& form = windows.Form();
+        MainWindow& form = windows.Form();
         form.installEventFilter(&paint);
         form.show();
         while (paint.elapsedMs < 0) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -26,12 +26,12 @@
 
 #include "common/CodePage.h"
 #include "common/NameField.h"
-#include "link/Commport.h"
-#include "link/InstrumentPort.h"
-#include "link/MainThreadCalls.h"
-#include "link/Other.h"
 #include "measurement/MeasurementFile.h"
 #include "measurement/MeasurementRecord.h"
+#include "port/CommPort.h"
+#include "port/InstrumentPort.h"
+#include "port/MainThreadCalls.h"
+#include "protocol/InstrumentProtocol.h"
 
 extern char** environ;
 
@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
                 CountingPort counted(port);
                 // The pump zemrik-cli uses: sleep until bytes or a call arrive, or the deadline.
                 port.SetDataNotifier([&calls] { calls.Wake(); });
-                Instrument instrument(counted, SteadyMilliseconds, [&](std::uint32_t maxWaitMs) {
+                InstrumentProtocol instrument(counted, SteadyMilliseconds, [&](std::uint32_t maxWaitMs) {
                     if (maxWaitMs == 0 || port.GetInBuffUsed() > 0) {
                         calls.RunPending();
                     } else {

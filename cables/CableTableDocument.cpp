@@ -4,44 +4,22 @@
 #include <utility>
 
 #include "cables/CableTableFile.h"
+#include "cables/CableTexts.h"
 #include "common/CodePage.h"
-#include "common/FileIO.h"
 #include "common/NameField.h"
 
 namespace zemrik {
 namespace {
 
-constexpr std::string_view ErrorCaption = "Ошибка";
-constexpr std::string_view WriteCaption = "Запись";
-
 bool IsPlaceholder(const CableTableDocument::Row& row) {
     return std::all_of(row.begin(), row.end(), [](const std::string& cell) { return cell.empty(); });
 }
-
-// The busy state for the length of one exchange; the window disables its commands meanwhile.
-class BusyScope {
-public:
-    BusyScope(bool& busy, const std::function<void()>& changed) : busy_(busy), changed_(changed) {
-        busy_ = true;
-        if (changed_) changed_();
-    }
-    ~BusyScope() {
-        busy_ = false;
-        if (changed_) changed_();
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-private:
-    bool& busy_;
-    const std::function<void()>& changed_;
-};
 
 }  // namespace
 
 CableTableDocument::CableTableDocument(CableWindowContext context, CableParametersDialog& dialog,
                                        std::string sep)
-    : context_(context), dialog_(dialog), sep_(std::move(sep)) {}
+    : context_(context), dialog_(dialog), sep_(std::move(sep)), title_(CablesTitle) {}
 
 void CableTableDocument::Open() {
     modified_ = false;
@@ -62,12 +40,8 @@ bool CableTableDocument::DeleteEnabled() const { return !busy_ && Count() > 0; }
 bool CableTableDocument::ExchangeEnabled() const { return !busy_ && context_.instrument != nullptr; }
 bool CableTableDocument::FilesEnabled() const { return !busy_; }
 
-void CableTableDocument::Changed() {
-    if (changed) changed();
-}
-
 void CableTableDocument::SetTitle() {
-    title_ = unnamed_ ? "Кабели" : "Кабели [" + FileNamePart(context_.lastCablesTbl) + "]";
+    title_ = unnamed_ ? std::string(CablesTitle) : CablesTitleFor(context_.lastCablesTbl);
 }
 
 void CableTableDocument::ShowTable() {
@@ -80,7 +54,6 @@ void CableTableDocument::ShowTable() {
                                               std::string(MaterialText(r[cab::Material]))};
     }
     Select(selected_);
-    Changed();
 }
 
 void CableTableDocument::ReadGrid() {
@@ -166,16 +139,16 @@ void CableTableDocument::DeleteRow() {
 
 void CableTableDocument::Get() {
     if (busy_) return;
-    InstrumentCommands* instrument = context_.instrument;
+    InstrumentCables* instrument = context_.instrument;
     if (instrument != nullptr && instrument->Busy()) return;
     // Read into a copy: a failed read leaves the table and the grid as they were.
     CableTable read = context_.table;
-    std::uint8_t result = 1;
+    std::uint8_t answer = result::Failed;
     if (instrument != nullptr) {
-        BusyScope busy(busy_, changed);
-        result = instrument->ReadCableTable(read);
+        ExchangeScope exchange(busy_, observer_);
+        answer = instrument->ReadCableTable(read);
     }
-    if (result != 0 || read.count > CableTable::Capacity) {
+    if (answer != result::Ok || read.count > CableTable::Capacity) {
         context_.prompt.Error(CableReadErrorText, ErrorCaption);
         return;
     }
@@ -190,18 +163,18 @@ void CableTableDocument::Put() {
     if (busy_) return;
     ReadGrid();
     ShowTable();
-    if (context_.prompt.Message("Записать таблицу в прибор?", WriteCaption, PromptIcon::Question,
+    if (context_.prompt.Message(CablePutQuestionText, WriteCaption, PromptIcon::Question,
                                 PromptButtons::YesNo) != PromptAnswer::Yes)
         return;
-    InstrumentCommands* instrument = context_.instrument;
+    InstrumentCables* instrument = context_.instrument;
     if (instrument != nullptr && instrument->Busy()) return;
-    std::uint8_t result = 1;  // as when no answer came
+    std::uint8_t answer = result::Failed;  // as when no answer came
     if (instrument != nullptr) {
-        BusyScope busy(busy_, changed);
-        result = instrument->WriteCableTable(context_.table);
+        ExchangeScope exchange(busy_, observer_);
+        answer = instrument->WriteCableTable(context_.table);
     }
-    if (result == 1) context_.prompt.Error(CableWriteErrorText, WriteCaption);
-    if (result == 2) context_.prompt.Error(CableNoRoomText, WriteCaption);
+    if (answer == result::Failed) context_.prompt.Error(CableWriteErrorText, WriteCaption);
+    if (answer == result::NoRoom) context_.prompt.Error(CableNoRoomText, WriteCaption);
 }
 
 void CableTableDocument::Load() {
@@ -215,7 +188,7 @@ void CableTableDocument::Load() {
     if (!path) return;
     // LoadTableFile refuses a file of more than 64 records and never half-replaces the table.
     if (!LoadTableFile(*path, context_.table)) {
-        context_.prompt.Error(ReadErrorText(*path), "Ошибка чтения");
+        context_.prompt.Error(ReadErrorText(*path), ReadErrorCaption);
         return;
     }
     context_.lastCablesTbl = *path;
@@ -246,13 +219,12 @@ bool CableTableDocument::Save() {
 
 bool CableTableDocument::SaveTo(const std::string& path) {
     if (!SaveTableFile(path, context_.table)) {
-        context_.prompt.Error(WriteErrorText(path), "Ошибка записи");
+        context_.prompt.Error(WriteErrorText(path), WriteErrorCaption);
         return false;
     }
     modified_ = false;
     unnamed_ = false;
     SetTitle();
-    Changed();
     return true;
 }
 
@@ -260,7 +232,7 @@ bool CableTableDocument::CloseQuery() {
     if (busy_) return false;
     if (!modified_) return true;
     const std::string name = unnamed_ ? std::string() : FileNamePart(context_.lastCablesTbl);
-    switch (context_.prompt.Message("Таблица " + name + " не сохранена! Сохранить?", "Сохранение",
+    switch (context_.prompt.Message(CableUnsavedQuestionText(name), CableUnsavedCaption,
                                     PromptIcon::Information, PromptButtons::YesNoCancel)) {
         case PromptAnswer::Yes:
             return Save();  // closes only with the table safely in its file

@@ -1,36 +1,29 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <string>
 #include <vector>
 
-#include "cables/CableDialog.h"
+#include "cables/CableParameters.h"
 #include "cables/CableTable.h"
+#include "cables/InstrumentCables.h"
+#include "common/Exchange.h"
 #include "common/Prompt.h"
-#include "link/InstrumentCommands.h"
 
 // The cable table window without its widgets: the grid as rows of texts, the table's slots, the
 // modified and unnamed flags, and every command of the window. Questions and failures go through
-// the prompt; the window only shows the rows, the title and the enabled commands.
+// the prompt; the window shows the rows, the title and the enabled commands after each command,
+// and is told when an exchange with the instrument starts and ends.
 namespace zemrik {
 
 // What the main window lends the cable table window for one showing.
 struct CableWindowContext {
-    CableTable& table;               // the program's one cable table
-    InstrumentCommands* instrument;  // nullptr while no port is open
-    std::string& lastCablesTbl;      // UTF-8 path of the last table file; kept in the settings
-    std::string loadStartFolder;     // where the main window's open dialog starts
+    CableTable& table;             // the program's one cable table
+    InstrumentCables* instrument;  // nullptr while no port is open
+    std::string& lastCablesTbl;    // UTF-8 path of the last table file; kept in the settings
+    std::string loadStartFolder;   // where the main window's open dialog starts
     Prompt& prompt;
 };
-
-// The instrument exchange messages, shared with zemrik-cli's cable commands.
-inline constexpr std::string_view CableReadErrorText = "Ошибка чтения таблицы кабелей!";
-inline constexpr std::string_view CableWriteErrorText = "Ошибка записи!";
-inline constexpr std::string_view CableNoRoomText = "Нет места для таблицы!";
-
-inline constexpr std::string_view CableFileFilter = "Файлы кабелей (*.cbl)";
-inline constexpr std::string_view CableFileSuffix = "cbl";
 
 class CableTableDocument {
 public:
@@ -39,6 +32,8 @@ public:
 
     // `sep` is the decimal separator of every number shown and typed.
     CableTableDocument(CableWindowContext context, CableParametersDialog& dialog, std::string sep);
+
+    void SetObserver(ExchangeObserver* observer) { observer_ = observer; }
 
     // The window has opened: loads the remembered table file, else shows the table the program
     // holds (with no file, so Save asks for a name).
@@ -68,23 +63,20 @@ public:
     // Whether the window may close now (asks about unsaved changes; never during an exchange).
     bool CloseQuery();
 
-    // Runs after every change of rows, title, flags or the busy state.
-    std::function<void()> changed;
-
 private:
     int Count() const { return context_.table.count; }
     void ShowTable();
     void ReadGrid();
     void SetTitle();
-    void Changed();
     bool SaveTo(const std::string& path);
 
     CableWindowContext context_;
     CableParametersDialog& dialog_;
     std::string sep_;
+    ExchangeObserver* observer_ = nullptr;
     std::vector<Row> rows_{Row{}};
     int selected_ = 0;
-    std::string title_ = "Кабели";
+    std::string title_;
     bool modified_ = false;
     bool unnamed_ = false;
     bool busy_ = false;

@@ -1,4 +1,4 @@
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
 #include <cerrno>
 #include <clocale>

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 // What every zemrik-cli command shares: exit codes, checked output, text alignment and the
 // decimal separator.

@@ -1,10 +1,10 @@
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <sstream>
 
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
 namespace zemrik::cli {
 namespace {

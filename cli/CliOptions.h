@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/ComPortNames.h"
+#include "port/ComPortNames.h"
 
 // The command line of zemrik-cli, parsed by CLI11 into one request. Parsing prints nothing: the
 // help text or the usage error comes back with the exit code, so tests see it in-process.

@@ -1,10 +1,10 @@
-#include "CliPrompt.h"
+#include "cli/CliPrompt.h"
 
 #include <unistd.h>
 
 #include <cstdio>
 
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
 namespace zemrik::cli {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 #include "common/Prompt.h"
 #include "measurement/MeasurementDocument.h"
 
@@ -38,7 +38,7 @@ private:
 
 // "\rЧтение 37/200" on stderr while Get reads, only when a person is watching stderr. The line
 // ends when the exchange does, so a message after it starts on a line of its own.
-class ProgressLine : public ExchangeObserver {
+class ProgressLine : public MeasurementObserver {
 public:
     ProgressLine();
     ~ProgressLine() override { ExchangeEnded(); }

@@ -3,8 +3,9 @@
 #include <string>
 #include <string_view>
 
-#include "CliOptions.h"
-#include "link/InstrumentCommands.h"
+#include "cables/InstrumentCables.h"
+#include "cli/CliOptions.h"
+#include "measurement/InstrumentRecords.h"
 
 // The commands of zemrik-cli. Each fills a Report instead of printing (only get's progress line
 // goes straight to a terminal), so the caller prints it once the port is closed, and a stop
@@ -25,8 +26,10 @@ struct Report {
 class InstrumentAccess {
 public:
     virtual ~InstrumentAccess() = default;
-    // The instrument, or null when it cannot be reached (the reason then is in `report`).
-    virtual InstrumentCommands* Open(Report& report) = 0;
+    // The instrument's records or its cable table, or null when it cannot be reached (the reason
+    // then is in `report`).
+    virtual InstrumentRecords* Open(Report& report) = 0;
+    virtual InstrumentCables* OpenCables(Report& report) = 0;
     // Ends the session; the port is given back before a file is written or anything printed.
     virtual void Close() = 0;
 };

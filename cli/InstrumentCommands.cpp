@@ -10,12 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "CliCommon.h"
-#include "CliPrompt.h"
-#include "Commands.h"
 #include "cables/CableTable.h"
 #include "cables/CableTableDocument.h"
 #include "cables/CableTableFile.h"
+#include "cables/CableTexts.h"
+#include "cli/CliCommon.h"
+#include "cli/CliPrompt.h"
+#include "cli/Commands.h"
 #include "common/CodePage.h"
 #include "common/NameField.h"
 #include "measurement/MeasurementDocument.h"
@@ -25,9 +26,6 @@ namespace zemrik::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-constexpr std::uint8_t WriteError = 1;
-constexpr std::uint8_t NoRoom = 2;
 
 // Name text of a 14-byte field in 1251, as UTF-8: the bytes up to the first NUL.
 std::string FieldText(const std::uint8_t* field) { return AnsiToUtf8(NameText(field)); }
@@ -46,7 +44,7 @@ std::optional<std::vector<int>> RecordSelection(const std::vector<unsigned>& giv
 }  // namespace
 
 int RunList(const CliRequest& request, InstrumentAccess& access, Report& report) {
-    InstrumentCommands* instrument = access.Open(report);
+    InstrumentRecords* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
     if (instrument->ReadRootTable() != 0) {
         report.Error(RootTableErrorText);
@@ -76,7 +74,7 @@ int RunList(const CliRequest& request, InstrumentAccess& access, Report& report)
 }
 
 int RunGet(const CliRequest& request, InstrumentAccess& access, Report& report) {
-    InstrumentCommands* instrument = access.Open(report);
+    InstrumentRecords* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
     CliPrompt prompt(report, request.output);
     ProgressLine progress;
@@ -117,7 +115,7 @@ int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report) 
         for (int i = 0; i < doc->Count(); ++i) chosen.push_back(i);
     }
 
-    InstrumentCommands* instrument = access.Open(report);
+    InstrumentRecords* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
     doc->SetInstrument(instrument);
     doc->Put(chosen);
@@ -128,7 +126,7 @@ int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report) 
 }
 
 int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& report) {
-    InstrumentCommands* instrument = access.Open(report);
+    InstrumentRecords* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
     CliPrompt prompt(report);
     auto doc = std::make_unique<MeasurementDocument>(prompt);
@@ -145,7 +143,7 @@ int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& repor
 }
 
 int RunCablesGet(const CliRequest& request, InstrumentAccess& access, Report& report) {
-    InstrumentCommands* instrument = access.Open(report);
+    InstrumentCables* instrument = access.OpenCables(report);
     if (instrument == nullptr) return ExitFailure;
     auto table = std::make_unique<CableTable>();
     if (instrument->ReadCableTable(*table) != 0) {
@@ -167,14 +165,14 @@ int RunCablesPut(const CliRequest& request, InstrumentAccess& access, Report& re
         report.Error(ReadErrorText(request.file));
         return ExitFailure;
     }
-    InstrumentCommands* instrument = access.Open(report);
+    InstrumentCables* instrument = access.OpenCables(report);
     if (instrument == nullptr) return ExitFailure;
-    const std::uint8_t result = instrument->WriteCableTable(*table);
-    if (result == WriteError) {
+    const std::uint8_t answer = instrument->WriteCableTable(*table);
+    if (answer == result::Failed) {
         report.Error(CableWriteErrorText);
         return ExitFailure;
     }
-    if (result == NoRoom) {
+    if (answer == result::NoRoom) {
         report.Error(CableNoRoomText);
         return ExitFailure;
     }

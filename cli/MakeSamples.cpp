@@ -12,6 +12,7 @@
 #include "cables/CableTable.h"
 #include "cables/CableTableFile.h"
 #include "common/CodePage.h"
+#include "common/MessageTexts.h"
 #include "common/NameField.h"
 #include "measurement/MeasurementFile.h"
 #include "measurement/MeasurementRecord.h"

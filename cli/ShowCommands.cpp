@@ -6,11 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "CliCommon.h"
-#include "Commands.h"
 #include "cables/CableTable.h"
 #include "cables/CableTableFile.h"
+#include "cli/CliCommon.h"
+#include "cli/Commands.h"
 #include "common/CodePage.h"
+#include "common/MessageTexts.h"
 #include "measurement/MeasurementDisplay.h"
 #include "measurement/MeasurementFile.h"
 #include "measurement/MeasurementRecord.h"

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "CliCommon.h"
-#include "CliOptions.h"
-#include "Commands.h"
-#include "InstrumentLink.h"
+#include "cli/CliCommon.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/PortAccess.h"
 
 int main(int argc, char** argv) {
     using namespace zemrik::cli;

@@ -1,6 +1,6 @@
 #include "common/FileIO.h"
 
-#include "common/NameField.h"
+#include "common/Paths.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -67,13 +67,6 @@ mode_t CurrentUmask() {
     return 022;
 }
 
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.find_last_of('/');
-    if (cut == std::string::npos) return ".";
-    if (cut == 0) return "/";
-    return path.substr(0, cut);
-}
-
 // Saving through a symbolic link writes the file it points at, not over the link, also when
 // that file does not exist yet. nullopt for a loop of links or one that cannot be read.
 std::optional<std::string> ResolveTarget(std::string path) {
@@ -84,7 +77,7 @@ std::optional<std::string> ResolveTarget(std::string path) {
         const ssize_t n = ::readlink(path.c_str(), link.data(), link.size());
         if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
         link.resize(static_cast<std::size_t>(n));
-        path = link.front() == '/' ? link : FolderOf(path) + "/" + link;
+        path = link.front() == '/' ? link : FolderPart(path) + "/" + link;
     }
     return std::nullopt;
 }
@@ -155,7 +148,7 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
         return false;
     }
 
-    const std::string folder = FolderOf(target);
+    const std::string folder = FolderPart(target);
     // Beside the target, so the rename stays within one file system; the name is cut so that
     // the suffix never pushes it past the longest name a folder entry may have.
     const std::string base = FileNamePart(target);
@@ -189,14 +182,6 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Valid()) ::fsync(dir.Get());
     return true;
-}
-
-std::string ReadErrorText(std::string_view path) {
-    return "Не могу открыть файл " + FileNamePart(path) + " !";
-}
-
-std::string WriteErrorText(std::string_view path) {
-    return "Не могу записать файл " + FileNamePart(path) + " !";
 }
 
 }  // namespace zemrik

@@ -24,12 +24,4 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
 // we may not write, a sticky folder), the file is rewritten in place instead. True on success.
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
-// The message texts for a file that cannot be read or written, for both file kinds (UTF-8):
-// "Не могу открыть файл NAME !" and "Не могу записать файл NAME !", NAME being FileNamePart
-// of the path, and the captions of their message boxes.
-std::string ReadErrorText(std::string_view path);
-std::string WriteErrorText(std::string_view path);
-inline constexpr std::string_view ReadErrorCaption = "Ошибка чтения";
-inline constexpr std::string_view WriteErrorCaption = "Ошибка записи";
-
 }  // namespace zemrik

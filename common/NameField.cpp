@@ -25,10 +25,4 @@ NameField PadName(std::string_view text) {
     return field;
 }
 
-std::string FileNamePart(std::string_view path) {
-    // Only '/' separates folders here: "10:30 line.zmk" and "a\b.zmk" are names.
-    const auto cut = path.rfind('/');
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
 }  // namespace zemrik

@@ -23,8 +23,4 @@ std::string TrimName(const std::uint8_t* field);
 // The first 14 bytes of text, padded with spaces to 14.
 NameField PadName(std::string_view text);
 
-// The file name part of a path, for titles and messages: what follows its last '/' (the whole
-// path without one).
-std::string FileNamePart(std::string_view path);
-
 }  // namespace zemrik

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
 #include "cables/CableTable.h"
+#include "fuzz/FuzzSupport.h"
 
 namespace {
 

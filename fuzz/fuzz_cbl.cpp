@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <span>
 
-#include "FuzzSupport.h"
 #include "cables/CableTableFile.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace zemrik;

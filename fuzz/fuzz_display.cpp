@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     zemrik::MeasurementRecord r{};

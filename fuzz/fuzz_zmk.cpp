@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
 #include "measurement/MeasurementFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

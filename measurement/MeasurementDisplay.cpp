@@ -9,14 +9,12 @@
 namespace zemrik {
 namespace {
 
-constexpr std::string_view NoData = "НД";
-
 // A number and its unit; a value that is not a finite number shows "НД" alone, without a unit
 // that would suggest a measurement.
 // A unit larger by 10^-decimalShift scales the stored value on its exact decimal digits.
 std::string NumberWithUnit(double value, int precision, int digits, std::string_view sep,
                            std::string_view unit, int decimalShift = 0) {
-    if (!std::isfinite(value)) return std::string(NoData);
+    if (!std::isfinite(value)) return std::string(NoDataText);
     std::string text = FormatFixed(value, precision, digits, sep, decimalShift);
     text += unit;
     return text;
@@ -42,32 +40,32 @@ SectionTexts SectionAt(const MeasurementRecord& r, int s, int lengthPrecision, s
 }  // namespace
 
 std::string ResistanceText(float v, std::string_view sep) {
-    if (std::isnan(v)) return std::string(NoData);
+    if (std::isnan(v)) return std::string(NoDataText);
     if (v >= 10000.0f) return "> 10000 Ом";
     return NumberWithUnit(v, 5, 1, sep, " Ом");
 }
 
 std::string DifferenceText(float v, std::string_view sep) {
-    if (std::isnan(v)) return std::string(NoData);
+    if (std::isnan(v)) return std::string(NoDataText);
     // Truncated in floating point: an integer conversion of a huge or infinite value is undefined.
     if (std::fabs(std::trunc(static_cast<double>(v))) >= 100.0) return "> 100 Ом";
     return NumberWithUnit(v, 5, 1, sep, " Ом");
 }
 
 std::string CapacitanceText(float v, std::string_view sep) {
-    if (std::isnan(v)) return std::string(NoData);
+    if (std::isnan(v)) return std::string(NoDataText);
     if (std::fabs(v) >= 3000.0f) return "> 3000 нФ";
     return NumberWithUnit(v, 5, 1, sep, " нФ");
 }
 
 std::string DistanceText(float v, std::string_view sep) {
-    if (std::isnan(v)) return std::string(NoData);
+    if (std::isnan(v)) return std::string(NoDataText);
     if (v >= 60000.0f) return "> 60 км";
     return NumberWithUnit(v, 5, 1, sep, " м");
 }
 
 std::string InsulationText(float v, std::string_view sep) {
-    if (std::isnan(v)) return std::string(NoData);
+    if (std::isnan(v)) return std::string(NoDataText);
     const float g = Log10AsFloat(std::fabs(static_cast<double>(v)));
     if (g < 3.0f) return NumberWithUnit(v, 5, 1, sep, " кОм");
     // The unit's M is a Latin capital letter, as the instrument's documents write it.
@@ -79,7 +77,7 @@ std::string InsulationText(float v, std::string_view sep) {
 std::string RatioKText(float k, std::string_view sep) { return NumberWithUnit(k, 5, 3, sep, ""); }
 
 std::string RatioDistanceText(float lxCl, std::string_view sep) {
-    if (std::isnan(lxCl)) return std::string(NoData);
+    if (std::isnan(lxCl)) return std::string(NoDataText);
     const double a = std::fabs(static_cast<double>(lxCl));
     const float g = Log10AsFloat(a);
     if (g < 3.0f) return NumberWithUnit(lxCl, 5, 1, sep, " м");

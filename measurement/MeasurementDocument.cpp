@@ -7,13 +7,11 @@
 
 #include "common/CodePage.h"
 #include "common/NameField.h"
+#include "common/Paths.h"
 #include "measurement/MeasurementTexts.h"
 
 namespace zemrik {
 namespace {
-
-constexpr std::uint8_t WriteError = 1;
-constexpr std::uint8_t NoRoom = 2;
 
 // The name column of a record's line, 14 characters: the name up to a NUL, padded with spaces.
 // (Cutting the line itself would let the spaces and the kind of a NUL-shortened name in.)
@@ -22,41 +20,11 @@ std::string NameColumn(const MeasurementRecord& r) {
     return std::string(field.begin(), field.end());
 }
 
-// Everything up to and including the last '/'; empty for a bare file name.
-std::string FolderOf(const std::string& path) {
-    const auto cut = path.rfind('/');
-    return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 std::string TitleFor(const std::string& path) {
     return std::string(AppTitle) + "   [" + FileNamePart(path) + "]";
 }
 
 }  // namespace
-
-// One exchange with the instrument: Busy() holds and the observer knows, until End() or the
-// end of the scope, whichever comes first. Messages about the exchange are shown after End().
-class MeasurementDocument::Exchange {
-public:
-    explicit Exchange(MeasurementDocument& doc) : doc_(doc) {
-        doc_.exchange_ = true;
-        if (doc_.observer_ != nullptr) doc_.observer_->ExchangeStarted();
-    }
-    ~Exchange() { End(); }
-    Exchange(const Exchange&) = delete;
-    Exchange& operator=(const Exchange&) = delete;
-
-    void End() {
-        if (!running_) return;
-        running_ = false;
-        doc_.exchange_ = false;
-        if (doc_.observer_ != nullptr) doc_.observer_->ExchangeEnded();
-    }
-
-private:
-    MeasurementDocument& doc_;
-    bool running_ = true;
-};
 
 MeasurementDocument::MeasurementDocument(Prompt& prompt) : prompt_(&prompt) {}
 
@@ -100,10 +68,10 @@ CommandStates MeasurementDocument::Commands(bool portOpen) const {
 
 CommandResult MeasurementDocument::Get() {
     if (Busy()) return {};
-    Exchange exchange(*this);
+    ExchangeScope exchange(exchange_, observer_);
     // The protocol refuses a directory of more than 200 entries as a failed read; a count the
     // list cannot hold is refused here the same way, whoever delivered it.
-    if (instrument_ == nullptr || instrument_->ReadRootTable() != 0 ||
+    if (instrument_ == nullptr || instrument_->ReadRootTable() != result::Ok ||
         instrument_->GetRootTable().count > MeasurementList::Capacity) {
         exchange.End();
         prompt_->Error(RootTableErrorText, ErrorCaption);
@@ -121,7 +89,7 @@ CommandResult MeasurementDocument::Get() {
     if (observer_ != nullptr) observer_->ReadingStarted(total);
     for (int i = 0; i < total; ++i) {
         const auto n = static_cast<std::uint8_t>(i);
-        if (instrument_->ReadRecord(n, &list_.slots[n]) != 0) {
+        if (instrument_->ReadRecord(n, &list_.slots[n]) != result::Ok) {
             // The Get ends here: slot i stays the instrument's record i for every line kept, so
             // later deletions still reach the right records.
             const std::string name = AnsiToUtf8(NameText(root.entries[n].data()));
@@ -141,27 +109,27 @@ CommandResult MeasurementDocument::Get() {
 
 void MeasurementDocument::Put(const std::vector<int>& selected) {
     if (Busy()) return;
-    if (prompt_->Message(PutQuestionText, PutCaption, PromptIcon::Question, PromptButtons::YesNo) !=
+    if (prompt_->Message(PutQuestionText, WriteCaption, PromptIcon::Question, PromptButtons::YesNo) !=
         PromptAnswer::Yes)
         return;
     const std::vector<bool> chosen = Selection(selected);
     if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) return;
 
-    Exchange exchange(*this);
+    ExchangeScope exchange(exchange_, observer_);
     for (int i = 0; i < list_.count; ++i) {
         if (!chosen[static_cast<std::size_t>(i)]) continue;
         const std::string name = NameColumn(Record(i));
         // Without a port the handshake cannot succeed: the same failure as an unanswered write.
-        const std::uint8_t result =
-            instrument_ == nullptr ? WriteError : instrument_->WriteRecord(name, Record(i));
-        if (result == WriteError) {
+        const std::uint8_t answer =
+            instrument_ == nullptr ? result::Failed : instrument_->WriteRecord(name, Record(i));
+        if (answer == result::Failed) {
             exchange.End();
-            prompt_->Error(RecordWriteErrorText(AnsiToUtf8(name)), PutCaption);
+            prompt_->Error(RecordWriteErrorText(AnsiToUtf8(name)), WriteCaption);
             return;
         }
-        if (result == NoRoom) {
+        if (answer == result::NoRoom) {
             exchange.End();
-            prompt_->Error(NoRoomText, PutCaption);
+            prompt_->Error(NoRoomText, WriteCaption);
             return;
         }
     }
@@ -171,8 +139,8 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
     if (Busy()) return {};
     std::vector<bool> chosen = Selection(selected);
     const bool anyChosen = std::find(chosen.begin(), chosen.end(), true) != chosen.end();
-    std::optional<Exchange> exchange;
-    if (fromInstrument_ && anyChosen) exchange.emplace(*this);
+    std::optional<ExchangeScope> exchange;
+    if (fromInstrument_ && anyChosen) exchange.emplace(exchange_, observer_);
 
     int i = 0;
     while (i < list_.count) {
@@ -184,10 +152,10 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
             // The number is the record's place now, after the removals before it in this pass.
             // A deletion that did not happen ends the pass: every later number would name the
             // wrong record, and the instrument still holds this one, so its line stays.
-            const std::uint8_t result = instrument_ == nullptr
-                                            ? std::uint8_t{2}
+            const std::uint8_t answer = instrument_ == nullptr
+                                            ? result::DeleteUnanswered
                                             : instrument_->DeleteRecord(static_cast<std::uint8_t>(i));
-            if (result != 0) {
+            if (answer != result::Ok) {
                 const std::string name = NameColumn(Record(i));
                 exchange->End();
                 prompt_->Error(RecordDeleteErrorText(AnsiToUtf8(name)), DeleteCaption);
@@ -204,8 +172,8 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
 
 int MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers) {
     if (Busy() || numbers.empty()) return 0;
-    Exchange exchange(*this);
-    if (instrument_ == nullptr || instrument_->ReadRootTable() != 0) {
+    ExchangeScope exchange(exchange_, observer_);
+    if (instrument_ == nullptr || instrument_->ReadRootTable() != result::Ok) {
         exchange.End();
         prompt_->Error(RootTableErrorText, ErrorCaption);
         return 0;
@@ -218,7 +186,7 @@ int MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>
     }
     int deleted = 0;
     for (std::uint8_t n : numbers) {
-        if (instrument_->DeleteRecord(n) != 0) {
+        if (instrument_->DeleteRecord(n) != result::Ok) {
             exchange.End();
             prompt_->Error(RecordDeleteErrorText(n < names.size() ? names[n] : std::to_string(n)),
                            DeleteCaption);
@@ -254,7 +222,7 @@ CommandResult MeasurementDocument::Open() {
 
 CommandResult MeasurementDocument::OpenFile(const std::string& path) {
     if (Busy()) return {};
-    saveFolder_ = FolderOf(path);
+    saveFolder_ = FolderPart(path);
     if (!ReadMeasurementFile(path, list_, header_)) {
         prompt_->Error(ReadErrorText(path), ReadErrorCaption);
         return {};

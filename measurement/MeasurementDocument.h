@@ -5,15 +5,16 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Exchange.h"
 #include "common/Prompt.h"
-#include "link/InstrumentCommands.h"
+#include "measurement/InstrumentRecords.h"
 #include "measurement/MeasurementFile.h"
 #include "measurement/MeasurementRecord.h"
 
 // The main window's commands and state without the window: the measurement list, the current
 // file and its header, the two list flags, the title, and the commands that read, write, delete
 // and rename records and open and save files. Questions and failures go through a Prompt; the
-// instrument through InstrumentCommands. The Qt window binds widgets to it; the command-line
+// instrument through InstrumentRecords. The Qt window binds widgets to it; the command-line
 // tool drives the same class, so both say the same things.
 //
 // Texts handed out are UTF-8; the records keep their names in code page 1251.
@@ -31,20 +32,14 @@ struct CommandResult {
     PanelAction panel = PanelAction::Leave;
 };
 
-// Told when an exchange with the instrument runs, so the window can show the hourglass, the wait
-// box and its progress, and keep every command disabled meanwhile. Calls come on the thread that
-// runs the command, from inside it.
-class ExchangeObserver {
+// Told when an exchange runs (Busy() is true from ExchangeStarted to ExchangeEnded), and of
+// Get's progress.
+class MeasurementObserver : public ExchangeObserver {
 public:
-    virtual ~ExchangeObserver() = default;
-    // An exchange begins: Busy() is true from here until ExchangeEnded.
-    virtual void ExchangeStarted() {}
     // Get: the list has been emptied and `total` records are about to be read.
     virtual void ReadingStarted(int /*total*/) {}
     // Get: record i has been read and is the list's last line (Line(i)).
     virtual void RecordRead(int /*i*/, int /*total*/) {}
-    // The exchange is over, successfully or not; any message about it comes after this.
-    virtual void ExchangeEnded() {}
 };
 
 // Which commands can run now, as the window's actions show it.
@@ -71,8 +66,8 @@ public:
     // Questions go to `prompt` from now on (a window swaps its own for a scripted one in tests).
     void SetPrompt(Prompt& prompt) { prompt_ = &prompt; }
     // The instrument behind the open port, or nullptr while no port is open.
-    void SetInstrument(InstrumentCommands* instrument) { instrument_ = instrument; }
-    void SetObserver(ExchangeObserver* observer) { observer_ = observer; }
+    void SetInstrument(InstrumentRecords* instrument) { instrument_ = instrument; }
+    void SetObserver(MeasurementObserver* observer) { observer_ = observer; }
     // The starting folder of both file dialogs (the settings' measurement folder).
     void SetStartFolder(const std::string& folder);
 
@@ -93,7 +88,6 @@ public:
     bool FromInstrument() const { return fromInstrument_; }
     const std::string& Title() const { return title_; }
     const std::string& OpenFolder() const { return openFolder_; }
-    const std::string& SaveFolder() const { return saveFolder_; }
 
     CommandStates Commands(bool portOpen) const;
 
@@ -124,15 +118,13 @@ public:
     bool CloseQuery();
 
 private:
-    class Exchange;
-
     bool SaveMeasurements(const std::string& path);
     std::vector<bool> Selection(const std::vector<int>& selected) const;
     FileDialogRequest DialogRequest(FileDialogRequest::Kind kind) const;
 
     Prompt* prompt_;
-    InstrumentCommands* instrument_ = nullptr;
-    ExchangeObserver* observer_ = nullptr;
+    InstrumentRecords* instrument_ = nullptr;
+    MeasurementObserver* observer_ = nullptr;
     bool exchange_ = false;
 
     MeasurementList list_;

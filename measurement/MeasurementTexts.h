@@ -3,9 +3,11 @@
 #include <string>
 #include <string_view>
 
-// What the measurement commands say, for the main window and zemrik-cli alike (UTF-8). The texts
-// of files that cannot be read or written are common/FileIO.h's. NAME in a text is a record's
-// name as the command has it (its name field, or the 14-character name column).
+#include "common/MessageTexts.h"
+
+// What the measurement commands say, for the main window and zemrik-cli alike (UTF-8); the
+// captions and file texts both windows share are common/MessageTexts.h's. NAME in a text is a
+// record's name as the command has it (its name field, or the 14-character name column).
 namespace zemrik {
 
 inline constexpr std::string_view AppTitle = "Zemrik";
@@ -27,10 +29,7 @@ inline std::string RecordDeleteErrorText(std::string_view name) {
     return "Ошибка удаления файла " + std::string(name) + " !";
 }
 
-// Captions of the message boxes.
-inline constexpr std::string_view ErrorCaption = "Ошибка";
-inline constexpr std::string_view InformationCaption = "Информация";
-inline constexpr std::string_view PutCaption = "Запись";
+// Captions of the main window's own message boxes.
 inline constexpr std::string_view DeleteCaption = "Удаление";
 inline constexpr std::string_view UnsavedCaption = "Сообщение";
 

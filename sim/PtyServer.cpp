@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "cables/CableTableFile.h"
-#include "link/HexDump.h"
+#include "common/HexDump.h"
 #include "measurement/MeasurementFile.h"
 #include "sim/InstrumentEmulator.h"
 #include "sim/ReplyLine.h"

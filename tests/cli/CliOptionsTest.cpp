@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 namespace zemrik::cli {
 namespace {

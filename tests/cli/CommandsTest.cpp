@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "CliOptions.h"
-#include "Commands.h"
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
 #include "support/FakeInstrument.h"
 #include "support/RecordBuilders.h"
 
@@ -21,7 +21,8 @@ class FakeAccess : public InstrumentAccess {
 public:
     test::FakeInstrument instrument;
     int opened = 0;
-    InstrumentCommands* Open(Report&) override { return ++opened, &instrument; }
+    InstrumentRecords* Open(Report&) override { return ++opened, &instrument; }
+    InstrumentCables* OpenCables(Report&) override { return ++opened, &instrument; }
     void Close() override {}
 };
 

@@ -3,11 +3,11 @@
 #include <QClipboard>
 #include <QLineEdit>
 
-#include "app/Editdlg.h"
+#include "app/NameDialog.h"
 #include "gui/GuiTestSupport.h"
 
-TEST(TEditForm, KeyFilterUpperCasesAndKeepsFourteenCharacters) {
-    TEditForm form;
+TEST(NameDialog, KeyFilterUpperCasesAndKeepsFourteenCharacters) {
+    NameDialog form;
     form.show();
     QLineEdit* edit = form.NameEdit();
     form.SetName(QStringLiteral("ABCDEFGHIJKLM"));

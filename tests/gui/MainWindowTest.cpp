@@ -15,8 +15,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/Main.h"
-#include "app/Waitdlg.h"
+#include "app/MainWindow.h"
+#include "app/WaitDialog.h"
 #include "gui/GuiTestSupport.h"
 #include "measurement/MeasurementDisplay.h"
 #include "measurement/MeasurementFile.h"
@@ -41,7 +41,7 @@ QString Line(int i) { return QString::fromUtf8(zemrik::AnsiToUtf8(zemrik::ListLi
 
 // The main window on the emulator, which holds three records, as COM 1 of the settings; COM 2
 // names a device that is not there. Questions are answered by script.
-class MainWindow : public testing::Test {
+class MainWindowTest : public testing::Test {
 protected:
     void SetUp() override {
         zemrik::MeasurementList list;
@@ -62,7 +62,7 @@ protected:
         store.setValue(QStringLiteral("Ports/COM2"), dir_.filePath(QStringLiteral("no-such-tty")));
         store.sync();
 
-        waitForm_ = new TWaitForm(&form_);
+        waitForm_ = new WaitDialog(&form_);
         form_.FormCreate();
         form_.AttachDialogs(nullptr, nullptr, nullptr, waitForm_);
         form_.SetPrompt(&prompt_);
@@ -75,11 +75,11 @@ protected:
     QString file_;
     zemrik::test::SimProcess sim_;
     zemrik::test::ScriptedPrompt prompt_;
-    TZemrikForm form_;
-    TWaitForm* waitForm_ = nullptr;
+    MainWindow form_;
+    WaitDialog* waitForm_ = nullptr;
 };
 
-TEST_F(MainWindow, GetFillsListPanelAndTitleAndNothingRunsUnderIt) {
+TEST_F(MainWindowTest, GetFillsListPanelAndTitleAndNothingRunsUnderIt) {
     ASSERT_TRUE(form_.OpenAtStart(file_));
     EXPECT_EQ(form_.windowTitle(), QStringLiteral("Zemrik   [three.zmk]"));
     ASSERT_TRUE(form_.MeasMenuGet->isEnabled());
@@ -115,8 +115,8 @@ TEST_F(MainWindow, GetFillsListPanelAndTitleAndNothingRunsUnderIt) {
 }
 
 // A switch to a COM port that cannot open: the error box with its reason, the mark stays.
-TEST_F(MainWindow, ComSwitchThatFails) {
-    ASSERT_TRUE(form_.Port().IsOpen());
+TEST_F(MainWindowTest, ComSwitchThatFails) {
+    ASSERT_TRUE(form_.Connection().IsOpen());
     QString text, reason;
     WhenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
@@ -128,24 +128,25 @@ TEST_F(MainWindow, ComSwitchThatFails) {
     form_.MenuCom2->trigger();
     EXPECT_EQ(text, QStringLiteral("Ошибка открытия COM порта!"));
     EXPECT_FALSE(reason.isEmpty());
-    EXPECT_FALSE(form_.Port().IsOpen() || form_.MeasMenuGet->isEnabled() || form_.MenuCom2->isChecked());
+    EXPECT_FALSE(form_.Connection().IsOpen() || form_.MeasMenuGet->isEnabled() ||
+                 form_.MenuCom2->isChecked());
     EXPECT_TRUE(form_.MenuCom1->isChecked());
 }
 
 // `zemrik --port PATH` opens the device even when the settings name no port (a first start).
-TEST_F(MainWindow, PortNamedAtStartOpensOnAFirstStart) {
-    form_.Port().Close();
+TEST_F(MainWindowTest, PortNamedAtStartOpensOnAFirstStart) {
+    form_.Connection().Close();
     QTemporaryDir fresh;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fresh.path());
-    TZemrikForm first;
+    MainWindow first;
     first.SetPortOverride(QString::fromStdString(sim_.SlavePath()));
     first.FormCreate();
-    EXPECT_TRUE(first.Port().IsOpen() && first.MeasMenuGet->isEnabled());
+    EXPECT_TRUE(first.Connection().IsOpen() && first.MeasMenuGet->isEnabled());
 }
 
 // What a screen reader gets through Qt's accessibility layer: each icon-only tool button is named
 // by its hint, and a value label is described by its caption.
-TEST_F(MainWindow, ScreenReadersGetNamesForIconButtonsAndValues) {
+TEST_F(MainWindowTest, ScreenReadersGetNamesForIconButtonsAndValues) {
     int buttons = 0;
     for (QToolButton* button : form_.ToolBar1->findChildren<QToolButton*>()) {
         if (button->defaultAction() == nullptr || !button->isVisible()) continue;

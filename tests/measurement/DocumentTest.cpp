@@ -21,7 +21,7 @@ MeasurementRecord Rec(int i) {
 std::string Name(int i) { return "ЗАП " + std::to_string(i) + std::string(9, ' '); }
 
 // Runs `during` after every record a Get reads; notes the messages up when the exchange ended.
-struct Recorder : ExchangeObserver {
+struct Recorder : MeasurementObserver {
     std::function<void()> during;
     test::ScriptedPrompt* prompt = nullptr;
     std::size_t shownAtEnd = 0;
@@ -182,7 +182,7 @@ TEST_F(Document, OpenAndSaveCarryTheHeaderAndKeepFlagsAndTitle) {
     GetRecords(2);
     prompt.files.push_back(dir.File("b.zmk"));
     ASSERT_TRUE(doc.Save());
-    EXPECT_EQ(prompt.fileRequests.at(0).startFolder, dir.Path() + "/");
+    EXPECT_EQ(prompt.fileRequests.at(0).startFolder, dir.Path());
     EXPECT_EQ(ReadWholeFile(dir.File("b.zmk")).substr(0, 32), '\x02' + aBytes.substr(1, 31));
     EXPECT_EQ(doc.Title(), "Zemrik   [b.zmk]");
     // Saved, the list no longer speaks for the instrument: Delete stays local, Save needs no dialog.

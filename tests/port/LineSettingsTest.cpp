@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "link/CommportThreads.h"
-#include "link/PosixSerialDevice.h"
-#include "link/PosixTermios2.h"
+#include "port/PortWorkerThreads.h"
+#include "port/PosixSerialDevice.h"
+#include "port/PosixTermios2.h"
 
 namespace zemrik {
 namespace {

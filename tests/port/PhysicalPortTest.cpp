@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "link/Other.h"
-#include "link/PosixSerialDevice.h"
 #include "port/PortTestSupport.h"
+#include "port/PosixSerialDevice.h"
+#include "protocol/InstrumentProtocol.h"
 
 namespace zemrik::test {
 namespace {
@@ -50,7 +50,7 @@ TEST_F(PhysicalPort, LoopBackCarriesEveryByteValue) {
 TEST_F(PhysicalPort, InstrumentAnswersTheRootTableRequest) {
     if (!EnvSet("ZEMRIK_TEST_INSTRUMENT")) GTEST_SKIP() << "no instrument declared";
     port.SetDataNotifier([&] { calls.Wake(); });
-    Instrument instrument(port, SteadyMilliseconds, [&](std::uint32_t maxWaitMs) {
+    InstrumentProtocol instrument(port, SteadyMilliseconds, [&](std::uint32_t maxWaitMs) {
         calls.WaitAndRunPending(std::chrono::milliseconds(port.CharReady() ? 0 : maxWaitMs));
     });
     EXPECT_EQ(instrument.ReadRootTable(), 0);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "link/Commport.h"
-#include "link/MainThreadCalls.h"
+#include "port/CommPort.h"
+#include "port/MainThreadCalls.h"
 #include "support/FakeSerialDevice.h"
 
 namespace zemrik::test {

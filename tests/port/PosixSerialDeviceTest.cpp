@@ -8,8 +8,8 @@
 
 #include <future>
 
-#include "link/PosixSerialDevice.h"
 #include "port/PortTestSupport.h"
+#include "port/PosixSerialDevice.h"
 #include "support/PtySim.h"
 
 namespace zemrik::test {

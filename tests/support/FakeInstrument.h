@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "link/InstrumentCommands.h"
+#include "cables/InstrumentCables.h"
+#include "measurement/InstrumentRecords.h"
 
 // An instrument in memory: records, a cable table, a log of commands, forced result codes.
 namespace zemrik::test {
 
-class FakeInstrument : public InstrumentCommands {
+class FakeInstrument : public InstrumentRecords, public InstrumentCables {
 public:
     std::vector<MeasurementRecord> records;  // names in 1251, as the window sees them
     CableTable cables;

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "link/InstrumentPort.h"
+#include "port/InstrumentPort.h"
 
 namespace zemrik::test {
 

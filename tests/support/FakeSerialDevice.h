@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/SerialDevice.h"
+#include "port/SerialDevice.h"
 
 // A serial device in memory; the test plays the other end. Every member is safe from any thread.
 namespace zemrik::test {

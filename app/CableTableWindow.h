@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+
+#include "cables/CableTableDocument.h"
+
+class QAction;
+class QKeySequence;
+class QTableWidget;
+class QToolBar;
+class CableDialog;
+
+// The cable table window: the table as a grid of five columns, a tool bar for files, the
+// instrument and rows. Made for one showing; the table and the last table path outlive it.
+class CableTableWindow : public QDialog, private zemrik::ExchangeObserver {
+    Q_OBJECT
+
+public:
+    // Loads the remembered table file (or shows the table the program holds) at once.
+    CableTableWindow(QWidget* parent, zemrik::CableWindowContext context, CableDialog& newForm);
+    ~CableTableWindow() override;
+
+    zemrik::CableTableDocument& Document() { return document_; }
+
+    QToolBar* ToolBar;
+    QAction* LoadBtn;
+    QAction* SaveBtn;
+    QAction* GetBtn;
+    QAction* PutBtn;
+    QAction* InsRowBtn;
+    QAction* DelRowBtn;
+    QTableWidget* CablesGrid;
+
+public Q_SLOTS:
+    void reject() override;  // Esc and the close box: the close question first
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    QAction* AddTool(const char* name, const char* icon, const QString& hint, const QKeySequence& key,
+                     void (CableTableWindow::*command)());
+    void LoadBtnClick();
+    void SaveBtnClick();
+    void GetBtnClick();
+    void PutBtnClick();
+    void InsRowBtnClick();
+    void DelRowBtnClick();
+    void CablesGridDblClick();
+    void Run(void (zemrik::CableTableDocument::*command)());
+    void Refresh();
+
+    // ExchangeObserver: the commands are disabled and the cursor waits while the table is read
+    // or written.
+    void ExchangeStarted() override { Refresh(); }
+    void ExchangeEnded() override { Refresh(); }
+
+    zemrik::CableTableDocument document_;
+    bool waitCursor_ = false;
+};
