@@ -40,15 +40,15 @@ extern "C" void ForwardStopSignal(int sig) {
 
 }  // namespace
 
-void CloseWindowsOnStopSignals() {
+void CloseWindowsOnStopSignals(std::function<void()> onStop) {
     if (signalPipe[0] >= 0 || ::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     // The handler only writes a byte; the event loop does the rest on the GUI thread.
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [onStop = std::move(onStop)] {
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        QApplication::closeAllWindows();
+        onStop();
     });
     struct sigaction action {};
     action.sa_handler = ForwardStopSignal;

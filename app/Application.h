@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QTranslator;
 
 // The application's names ("Zemrik" on the task bar and for the settings), its icon and Qt's
@@ -8,7 +10,9 @@ class QTranslator;
 // translation is not installed (the buttons then stay in English).
 bool PrepareApplication(QTranslator& qtTranslation);
 
-// SIGINT, SIGTERM and SIGHUP close the program's windows the way the close box does (unsaved
-// changes are asked about, the settings stored, the port closed and released) instead of
-// killing it with the port still held. Call once, after the application object exists.
-void CloseWindowsOnStopSignals();
+// SIGINT, SIGTERM and SIGHUP run `onStop` on the GUI thread, from the event loop (also inside an
+// exchange's byte waits), instead of killing the program with the port still held; the main
+// window ends the exchange and closes the way its close box does (unsaved changes are asked
+// about, the settings stored, the port closed and released). Call once, after the application
+// object exists.
+void CloseWindowsOnStopSignals(std::function<void()> onStop);

@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "app/CableDialog.h"
+#include "app/WaitDialog.h"
 
 namespace {
 
@@ -23,8 +24,9 @@ constexpr int RowHeight = 20;
 
 }  // namespace
 
-CableTableWindow::CableTableWindow(QWidget* parent, zemrik::CableWindowContext context, CableDialog& newForm)
-    : QDialog(parent), document_(context, newForm, QLocale().decimalPoint().toStdString()) {
+CableTableWindow::CableTableWindow(QWidget* parent, zemrik::CableWindowContext context, CableDialog& newForm,
+                                   WaitDialog* wait)
+    : QDialog(parent), document_(context, newForm, QLocale().decimalPoint().toStdString()), wait_(wait) {
     setObjectName("CablesForm");
     ToolBar = new QToolBar(this);
     ToolBar->setIconSize(QSize(24, 24));
@@ -65,6 +67,7 @@ CableTableWindow::CableTableWindow(QWidget* parent, zemrik::CableWindowContext c
     layout->addWidget(CablesGrid);
 
     document_.SetObserver(this);
+    if (wait_ != nullptr) connect(wait_, &WaitDialog::CancelRequested, this, [this] { document_.Cancel(); });
     FormCreate();
 }
 
@@ -89,14 +92,18 @@ QAction* CableTableWindow::AddTool(const char* name, const char* icon, const QSt
 
 void CableTableWindow::FormCreate() {
     CablesGrid->setHorizontalHeaderLabels({"Имя", "R, Ом/км", "C, нФ/км", "d, мм", "Материал"});
-    // The name column holds 14 wide letters, the others 7; no column is narrower than its
-    // heading, nor the material column than "Алюминий" with the cell's margins.
+    // The name column holds 14 of the widest letters a name may have (a fixed-pitch font may
+    // borrow its Cyrillic from a wider one) with the cell's margins, the others 7 letters; no
+    // column is narrower than its heading, nor the material column than "Алюминий".
     const QFontMetrics metrics(CablesGrid->font());
     const int cellMargins =
         2 * (CablesGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, CablesGrid) + 1) + 1;
+    int widest = 0;
+    for (const QChar letter : QStringLiteral("WMШЩЖЮФ@"))
+        widest = std::max(widest, metrics.horizontalAdvance(QString(14, letter)));
     int clientWidth = 23;
     for (int c = 0; c < zemrik::CableTableDocument::Columns; ++c) {
-        int width = metrics.horizontalAdvance(QString(c == 0 ? 14 : 7, 'W'));
+        int width = c == 0 ? widest + cellMargins : metrics.horizontalAdvance(QString(7, 'W'));
         if (c == 4) width = std::max(width, metrics.horizontalAdvance("Алюминий") + cellMargins);
         width = std::max(width, CablesGrid->horizontalHeader()->sectionSizeHint(c));
         CablesGrid->setColumnWidth(c, width);
@@ -150,8 +157,24 @@ void CableTableWindow::SaveBtnClick() {
     document_.Save();
     Refresh();
 }
-void CableTableWindow::GetBtnClick() { Run(&zemrik::CableTableDocument::Get); }
-void CableTableWindow::PutBtnClick() { Run(&zemrik::CableTableDocument::Put); }
+void CableTableWindow::GetBtnClick() {
+    waitCaption_ = QStringLiteral("Загрузка");
+    Run(&zemrik::CableTableDocument::Get);
+}
+void CableTableWindow::PutBtnClick() {
+    waitCaption_ = QStringLiteral("Запись");
+    Run(&zemrik::CableTableDocument::Put);
+}
+
+void CableTableWindow::ExchangeStarted() {
+    if (wait_ != nullptr) wait_->Begin(waitCaption_);
+    Refresh();
+}
+
+void CableTableWindow::ExchangeEnded() {
+    if (wait_ != nullptr) wait_->hide();
+    Refresh();
+}
 void CableTableWindow::InsRowBtnClick() { Run(&zemrik::CableTableDocument::AddRow); }
 void CableTableWindow::DelRowBtnClick() { Run(&zemrik::CableTableDocument::DeleteRow); }
 void CableTableWindow::CablesGridDblClick() { Run(&zemrik::CableTableDocument::EditRow); }

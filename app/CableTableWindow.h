@@ -9,6 +9,7 @@ class QKeySequence;
 class QTableWidget;
 class QToolBar;
 class CableDialog;
+class WaitDialog;
 
 // The cable table window: the table as a grid of five columns, a tool bar for files, the
 // instrument and rows. Made for one showing; the table and the last table path outlive it.
@@ -16,8 +17,10 @@ class CableTableWindow : public QDialog, private zemrik::ExchangeObserver {
     Q_OBJECT
 
 public:
-    // Loads the remembered table file (or shows the table the program holds) at once.
-    CableTableWindow(QWidget* parent, zemrik::CableWindowContext context, CableDialog& newForm);
+    // Loads the remembered table file (or shows the table the program holds) at once. `wait`, the
+    // program's wait box, shows while the table is read or written, with its "Отмена".
+    CableTableWindow(QWidget* parent, zemrik::CableWindowContext context, CableDialog& newForm,
+                     WaitDialog* wait = nullptr);
     ~CableTableWindow() override;
 
     zemrik::CableTableDocument& Document() { return document_; }
@@ -53,9 +56,11 @@ private:
 
     // ExchangeObserver: the commands are disabled and the cursor waits while the table is read
     // or written.
-    void ExchangeStarted() override { Refresh(); }
-    void ExchangeEnded() override { Refresh(); }
+    void ExchangeStarted() override;
+    void ExchangeEnded() override;
 
     zemrik::CableTableDocument document_;
+    WaitDialog* wait_;
+    QString waitCaption_;
     bool waitCursor_ = false;
 };

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -66,6 +67,8 @@ MainWindow::MainWindow()
     connect(&listCatchUp_, &QTimer::timeout, this, &MainWindow::ShowRecordsRead);
     BuildActions();
     BuildPanel();
+    // What the last exchange did ("Записано записей: 3"); the window keeps its fixed size.
+    statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ClearMeasurement();
     UpdateCommands();
@@ -270,6 +273,7 @@ void MainWindow::AttachDialogs(CableDialog* newForm, AboutDialog* about, NameDia
     newForm_ = newForm;
     aboutDlg_ = about;
     waitForm_ = wait;
+    if (wait != nullptr) connect(wait, &WaitDialog::CancelRequested, this, &MainWindow::CancelExchange);
     const bool ownPrompt = prompt_ == qtPrompt_.get();
     qtPrompt_ = std::make_unique<QtPrompt>(this, edit);
     if (ownPrompt) SetPrompt(nullptr);
@@ -359,14 +363,20 @@ void MainWindow::MeasMenuSaveAsClick() {
     Apply({});
 }
 
-void MainWindow::GetBtnClick() { Apply(document_.Get()); }
-
-void MainWindow::PutBtnClick() {
-    document_.Put(SelectedLines());
-    Apply({});
+void MainWindow::GetBtnClick() {
+    waitCaption_ = QStringLiteral("Загрузка");
+    Apply(document_.Get());
 }
 
-void MainWindow::DelBtnClick() { Apply(document_.Delete(SelectedLines())); }
+void MainWindow::PutBtnClick() {
+    waitCaption_ = QStringLiteral("Запись");
+    Apply(document_.Put(SelectedLines()));
+}
+
+void MainWindow::DelBtnClick() {
+    waitCaption_ = QStringLiteral("Удаление");
+    Apply(document_.Delete(SelectedLines()));
+}
 
 void MainWindow::CablesBtnClick() {
     if (document_.Busy()) return;
@@ -375,11 +385,33 @@ void MainWindow::CablesBtnClick() {
     zemrik::CableWindowContext context{cables_, connection_.IsOpen() ? &connection_.Device() : nullptr,
                                        lastTable, document_.OpenFolder(), *prompt_};
     {
-        CableTableWindow form(this, context, *newForm_);
+        CableTableWindow form(this, context, *newForm_, waitForm_);
+        cableWindow_ = &form;
         form.exec();
+        cableWindow_ = nullptr;
     }
     settings_.lastCablesTbl = FromUtf8(lastTable);
     UpdateCommands();
+}
+
+void MainWindow::CancelExchange() {
+    document_.Cancel();
+    if (cableWindow_ != nullptr) cableWindow_->Document().Cancel();
+}
+
+void MainWindow::StopRequested() {
+    // A stop signal inside an exchange would find the windows refusing to close: end the
+    // exchange first, then close as the close box does once nothing runs.
+    CancelExchange();
+    CloseWhenIdle();
+}
+
+void MainWindow::CloseWhenIdle() {
+    if (document_.Busy() || (cableWindow_ != nullptr && cableWindow_->Document().Busy())) {
+        QTimer::singleShot(IdleCheckMs, this, &MainWindow::CloseWhenIdle);
+        return;
+    }
+    QApplication::closeAllWindows();
 }
 
 void MainWindow::HelpMenuAboutClick() {
@@ -503,6 +535,7 @@ void MainWindow::Apply(const zemrik::CommandResult& result) {
             break;
     }
     setWindowTitle(FromUtf8(document_.Title()));
+    if (!result.status.empty()) statusBar()->showMessage(FromUtf8(result.status));
     UpdateCommands();
 }
 
@@ -523,22 +556,18 @@ void MainWindow::ExchangeStarted() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // Disabling the list takes the keyboard focus from it; it comes back once the exchange ends.
     listHadFocus_ = LB->hasFocus();
+    readArrived_ = readShown_ = 0;
+    if (waitForm_ != nullptr) waitForm_->Begin(waitCaption_);
     UpdateCommands();
 }
 
 void MainWindow::ReadingStarted(int total) {
-    {
-        const QSignalBlocker quiet(LB);
-        LB->clear();
-    }
     readTotal_ = total;
-    if (waitForm_ != nullptr) {
-        waitForm_->SetProgress(0, total);
-        waitForm_->show();
-    }
+    if (waitForm_ != nullptr) waitForm_->SetProgress(0, total);
 }
 
-void MainWindow::RecordRead(int /*i*/, int /*total*/) {
+void MainWindow::RecordRead(int i, int /*total*/) {
+    readArrived_ = i + 1;
     // Records come about ten a second; showing them a few times a second looks the same and
     // spares a repaint of the list and the wait box for each one.
     if (!listCatchUp_.isActive()) listCatchUp_.start();
@@ -547,9 +576,15 @@ void MainWindow::RecordRead(int /*i*/, int /*total*/) {
 void MainWindow::ShowRecordsRead() {
     {
         const QSignalBlocker quiet(LB);
-        for (int i = LB->count(); i < document_.Count(); ++i) LB->addItem(FromUtf8(document_.Line(i)));
+        // The old lines stay until the first record is in: a Get that reads none keeps them.
+        if (readShown_ == 0 && readArrived_ > 0) LB->clear();
+        for (; readShown_ < readArrived_; ++readShown_) LB->addItem(FromUtf8(document_.Line(readShown_)));
     }
-    if (waitForm_ != nullptr) waitForm_->SetProgress(LB->count(), readTotal_);
+    if (waitForm_ != nullptr) waitForm_->SetProgress(readShown_, readTotal_);
+}
+
+void MainWindow::Progress(int done, int total) {
+    if (waitForm_ != nullptr) waitForm_->SetProgress(done, total);
 }
 
 void MainWindow::ExchangeEnded() {

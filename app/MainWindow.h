@@ -19,6 +19,7 @@ class QListWidget;
 class QToolBar;
 class QtPrompt;
 class AboutDialog;
+class CableTableWindow;
 class NameDialog;
 class CableDialog;
 class WaitDialog;
@@ -66,6 +67,11 @@ public:
     void LBDblClick();
     void ItemsCBChange(int section);
     void UpdateCommands();
+    // "Отмена" in the wait box: the running Get, Put or Delete (or the cable window's Get or Put)
+    // ends at its next byte wait.
+    void CancelExchange();
+    // SIGINT, SIGTERM, SIGHUP: cancels a running exchange, then closes as the close box does.
+    void StopRequested();
 
     void ShowMeasurement(int r);
     void ClearMeasurement();
@@ -106,7 +112,9 @@ private:
     void ExchangeStarted() override;
     void ReadingStarted(int total) override;
     void RecordRead(int i, int total) override;
+    void Progress(int done, int total) override;
     void ExchangeEnded() override;
+    void CloseWhenIdle();
     // Adds the lines of the records read since the last call and moves the wait box's bar.
     void ShowRecordsRead();
 
@@ -126,4 +134,9 @@ private:
     static constexpr int ListCatchUpMs = 250;
     QTimer listCatchUp_;  // runs while a Get has read records the list does not show yet
     int readTotal_ = 0;
+    int readArrived_ = 0;                      // records the running Get has read
+    int readShown_ = 0;                        // of those, the lines the list shows
+    QString waitCaption_;                      // of the wait box for the command that runs
+    CableTableWindow* cableWindow_ = nullptr;  // while it is open
+    static constexpr int IdleCheckMs = 20;
 };

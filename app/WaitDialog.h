@@ -3,23 +3,33 @@
 #include <QDialog>
 
 class QProgressBar;
+class QPushButton;
 
-// The wait box ("Загрузка") shown, not modal, while records are read from the instrument: no
-// buttons, no way for the user to close it, and a bar of the records read so far.
+// The wait box shown, not modal, while an exchange with the instrument runs: its caption names
+// the command ("Загрузка", "Запись", "Удаление"), a bar counts the records done, and "Отмена"
+// (or Esc) asks for the exchange to end. It has no close box and never closes by itself.
 class WaitDialog : public QDialog {
     Q_OBJECT
 public:
     explicit WaitDialog(QWidget* parent = nullptr);
 
-    // `done` records of `total` read; a total of 0 empties the bar.
+    // Shows the box for one command; its bar is empty until SetProgress.
+    void Begin(const QString& caption);
+    // `done` records of `total`; a total of 0 empties the bar.
     void SetProgress(int done, int total);
     QProgressBar* ProgressBar() const { return bar_; }
+    QPushButton* CancelBtn() const { return cancelBtn_; }
 
+    // Esc: the same as "Отмена".
     void reject() override;
+
+Q_SIGNALS:
+    void CancelRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     QProgressBar* bar_;
+    QPushButton* cancelBtn_;
 };

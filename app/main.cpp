@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
     try {
         ProgramWindows windows(parser.value(PortOption()));
         MainWindow& form = windows.Form();
-        CloseWindowsOnStopSignals();
+        CloseWindowsOnStopSignals([&form] { form.StopRequested(); });
         form.show();
         if (!parser.positionalArguments().isEmpty())
             form.OpenAtStart(parser.positionalArguments().constFirst());

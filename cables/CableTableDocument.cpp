@@ -126,10 +126,8 @@ void CableTableDocument::DeleteRow() {
         std::copy(table.records.begin() + selected_ + 1, table.records.begin() + Count(),
                   table.records.begin() + s);
         --table.count;
-        if (rows_.empty()) {
-            rows_.assign(1, Row{});
-            unnamed_ = true;
-        }
+        // The emptied table keeps its file: Save writes it there, empty.
+        if (rows_.empty()) rows_.assign(1, Row{});
     }
     ReadGrid();
     modified_ = true;
@@ -137,10 +135,17 @@ void CableTableDocument::DeleteRow() {
     ShowTable();
 }
 
+void CableTableDocument::Cancel() {
+    if (!busy_) return;
+    cancelled_ = true;
+    if (context_.instrument != nullptr) context_.instrument->CancelExchange();
+}
+
 void CableTableDocument::Get() {
     if (busy_) return;
     InstrumentCables* instrument = context_.instrument;
-    if (instrument != nullptr && instrument->Busy()) return;
+    if ((instrument != nullptr && instrument->Busy()) || !MayReplaceTable()) return;
+    cancelled_ = false;
     // Read into a copy: a failed read leaves the table and the grid as they were.
     CableTable read = context_.table;
     std::uint8_t answer = result::Failed;
@@ -149,7 +154,7 @@ void CableTableDocument::Get() {
         answer = instrument->ReadCableTable(read);
     }
     if (answer != result::Ok || read.count > CableTable::Capacity) {
-        context_.prompt.Error(CableReadErrorText, ErrorCaption);
+        if (!cancelled_) context_.prompt.Error(CableReadErrorText, ErrorCaption);
         return;
     }
     context_.table = read;
@@ -168,17 +173,19 @@ void CableTableDocument::Put() {
         return;
     InstrumentCables* instrument = context_.instrument;
     if (instrument != nullptr && instrument->Busy()) return;
+    cancelled_ = false;
     std::uint8_t answer = result::Failed;  // as when no answer came
     if (instrument != nullptr) {
         ExchangeScope exchange(busy_, observer_);
         answer = instrument->WriteCableTable(context_.table);
     }
+    if (cancelled_) return;
     if (answer == result::Failed) context_.prompt.Error(CableWriteErrorText, WriteCaption);
     if (answer == result::NoRoom) context_.prompt.Error(CableNoRoomText, WriteCaption);
 }
 
 void CableTableDocument::Load() {
-    if (busy_) return;
+    if (busy_ || !MayReplaceTable()) return;
     FileDialogRequest request;
     request.kind = FileDialogRequest::Kind::Open;
     request.filter = CableFileFilter;
@@ -228,14 +235,15 @@ bool CableTableDocument::SaveTo(const std::string& path) {
     return true;
 }
 
-bool CableTableDocument::CloseQuery() {
-    if (busy_) return false;
+bool CableTableDocument::CloseQuery() { return !busy_ && MayReplaceTable(); }
+
+bool CableTableDocument::MayReplaceTable() {
     if (!modified_) return true;
     const std::string name = unnamed_ ? std::string() : FileNamePart(context_.lastCablesTbl);
     switch (context_.prompt.Message(CableUnsavedQuestionText(name), CableUnsavedCaption,
                                     PromptIcon::Information, PromptButtons::YesNoCancel)) {
         case PromptAnswer::Yes:
-            return Save();  // closes only with the table safely in its file
+            return Save();  // goes on only with the table safely in its file
         case PromptAnswer::No:
             return true;
         default:

@@ -56,9 +56,12 @@ public:
     void AddRow();     // above the selected row; nothing while the table is full
     void EditRow();    // the selected row; on an empty table the same as AddRow
     void DeleteRow();  // the selected row, without a question
+    // Get and Load replace the table: with unsaved changes they ask first.
     void Get();
     void Put();
     void Load();
+    // Ends a running Get or Put at its next byte wait; it then fails without a message.
+    void Cancel();
     bool Save();  // true when the table is now in its file
     // Whether the window may close now (asks about unsaved changes; never during an exchange).
     bool CloseQuery();
@@ -68,6 +71,8 @@ private:
     void ShowTable();
     void ReadGrid();
     void SetTitle();
+    // The question about unsaved changes; true when the table may be replaced or the window close.
+    bool MayReplaceTable();
     bool SaveTo(const std::string& path);
 
     CableWindowContext context_;
@@ -80,6 +85,7 @@ private:
     bool modified_ = false;
     bool unnamed_ = false;
     bool busy_ = false;
+    bool cancelled_ = false;
 };
 
 }  // namespace zemrik

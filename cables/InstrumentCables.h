@@ -19,6 +19,8 @@ public:
     virtual std::uint8_t WriteCableTable(const CableTable& table) = 0;
     // True while an exchange is under way (an event processed during it must not start another).
     virtual bool Busy() const = 0;
+    // Ends the exchange under way at its next wait for a byte, which then fails; any thread.
+    virtual void CancelExchange() = 0;
 };
 
 }  // namespace zemrik

@@ -108,11 +108,16 @@ struct Parser {
                 ->check(NonEmpty)  // an unset shell variable must not pass for record 0
                 ->allow_extra_args(false)
                 ->type_name("I,J,...");
-        Command(app, "delete", "delete instrument records N..., one after another", CommandId::Delete)
-            ->add_option("N", numbers, "record numbers as the instrument counts them, 0 to 255")
+        CLI::App* del =
+            Command(app, "delete", "delete instrument records N..., one after another", CommandId::Delete);
+        del->add_option("N", numbers, "record numbers as the instrument counts them, 0 to 255")
             ->required()
             ->type_name("")
             ->check(CLI::Range(0u, 255u).description(""));
+        del->add_option("--expect", request.expected,
+                        "the name each number must still name when its turn comes, one per number; "
+                        "else nothing is deleted")
+            ->type_name("NAME...");
         OutputOption(
             *Command(*cables, "get", "read the instrument's cable table into a file", CommandId::CablesGet),
             "FILE.cbl");
@@ -134,6 +139,8 @@ struct Parser {
         if (!separator.empty()) request.decimalSeparator = separator;
         if (recordsOption->count() > 0) request.records = records;
         for (unsigned n : numbers) request.numbers.push_back(static_cast<std::uint8_t>(n));
+        if (!request.expected.empty() && request.expected.size() != request.numbers.size())
+            throw LateUsageError("--expect needs one name for each record number");
     }
 };
 

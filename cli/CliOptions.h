@@ -23,6 +23,7 @@ struct CliRequest {
     std::string output;                            // get, cables get (-o)
     std::optional<std::vector<unsigned>> records;  // put --records, as given
     std::vector<std::uint8_t> numbers;             // delete
+    std::vector<std::string> expected;             // delete --expect: one name per number, or none
 };
 
 struct ParseOutcome {

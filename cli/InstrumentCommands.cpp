@@ -118,10 +118,14 @@ int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report) 
     InstrumentRecords* instrument = access.Open(report);
     if (instrument == nullptr) return ExitFailure;
     doc->SetInstrument(instrument);
-    doc->Put(chosen);
+    const CommandResult done = doc->Put(chosen);
     doc->SetInstrument(nullptr);
-    if (prompt.MessagesShown() > 0) return ExitFailure;
-    report.out = "Записано записей: " + std::to_string(chosen.size()) + "\n";
+    // The window's status line: the count written, and where it stopped.
+    if (prompt.MessagesShown() > 0) {
+        report.Error(done.status);
+        return ExitFailure;
+    }
+    report.out = done.status + "\n";
     return ExitOk;
 }
 
@@ -131,14 +135,13 @@ int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& repor
     CliPrompt prompt(report);
     auto doc = std::make_unique<MeasurementDocument>(prompt);
     doc->SetInstrument(instrument);
-    const int deleted = doc->DeleteInstrumentRecords(request.numbers);
+    const CommandResult done = doc->DeleteInstrumentRecords(request.numbers, request.expected);
     doc->SetInstrument(nullptr);
     if (prompt.MessagesShown() > 0) {
-        report.Error("zemrik-cli: deleted " + std::to_string(deleted) + " of " +
-                     std::to_string(request.numbers.size()));
+        if (!done.status.empty()) report.Error(done.status);
         return ExitFailure;
     }
-    report.out = "Удалено записей: " + std::to_string(deleted) + "\n";
+    report.out = done.status + "\n";
     return ExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -66,15 +67,37 @@ CommandStates MeasurementDocument::Commands(bool portOpen) const {
     return s;
 }
 
+void MeasurementDocument::Cancel() {
+    if (!Busy()) return;
+    cancelled_ = true;
+    if (instrument_ != nullptr) instrument_->CancelExchange();
+}
+
+bool MeasurementDocument::MayReplaceList() {
+    if (!modified_) return true;
+    switch (prompt_->Message(UnsavedQuestionText, UnsavedCaption, PromptIcon::Information,
+                             PromptButtons::YesNoCancel)) {
+        case PromptAnswer::Yes:
+            // Only a list that reached its file may go; a cancelled dialog or a failed write
+            // keeps it, and the command does not run.
+            return Save();
+        case PromptAnswer::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
 CommandResult MeasurementDocument::Get() {
-    if (Busy()) return {};
+    if (Busy() || !MayReplaceList()) return {};
+    cancelled_ = false;
     ExchangeScope exchange(exchange_, observer_);
     // The protocol refuses a directory of more than 200 entries as a failed read; a count the
     // list cannot hold is refused here the same way, whoever delivered it.
     if (instrument_ == nullptr || instrument_->ReadRootTable() != result::Ok ||
         instrument_->GetRootTable().count > MeasurementList::Capacity) {
         exchange.End();
-        prompt_->Error(RootTableErrorText, ErrorCaption);
+        if (!cancelled_) prompt_->Error(RootTableErrorText, ErrorCaption);
         return {};
     }
     const RootTable& root = instrument_->GetRootTable();
@@ -85,65 +108,111 @@ CommandResult MeasurementDocument::Get() {
         return {};
     }
 
+    // Until the first record is in, the old list with its file, title and flags is still the
+    // one the user has: a Get that reads nothing gives it back untouched.
+    auto previous = std::make_unique<MeasurementList>(list_);
     list_.count = 0;
     if (observer_ != nullptr) observer_->ReadingStarted(total);
-    for (int i = 0; i < total; ++i) {
+    std::string failedName;
+    for (int i = 0; i < total && !cancelled_; ++i) {
         const auto n = static_cast<std::uint8_t>(i);
         if (instrument_->ReadRecord(n, &list_.slots[n]) != result::Ok) {
             // The Get ends here: slot i stays the instrument's record i for every line kept, so
             // later deletions still reach the right records.
-            const std::string name = AnsiToUtf8(NameText(root.entries[n].data()));
-            exchange.End();
-            prompt_->Error(RecordReadErrorText(name), ErrorCaption);
+            failedName = AnsiToUtf8(NameText(root.entries[n].data()));
             break;
         }
         list_.count = static_cast<std::uint8_t>(i + 1);
         if (observer_ != nullptr) observer_->RecordRead(i, total);
     }
-    modified_ = true;
-    fromInstrument_ = true;
-    title_ = AppTitle;
+    const int read = list_.count;
+    if (read > 0) {
+        readEntries_.assign(root.entries.begin(), root.entries.begin() + read);
+        modified_ = true;
+        fromInstrument_ = true;
+        title_ = AppTitle;
+    } else {
+        list_ = *previous;
+    }
     exchange.End();
-    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Clear};
+    if (!failedName.empty() && !cancelled_) prompt_->Error(RecordReadErrorText(failedName), ErrorCaption);
+    CommandResult done{read > 0, read > 0 ? PanelAction::ShowFirst : PanelAction::Leave, {}};
+    done.status = read == total ? ReadDoneText(read) : ReadStoppedText(read, total, cancelled_);
+    return done;
 }
 
-void MeasurementDocument::Put(const std::vector<int>& selected) {
-    if (Busy()) return;
+CommandResult MeasurementDocument::Put(const std::vector<int>& selected) {
+    if (Busy()) return {};
     if (prompt_->Message(PutQuestionText, WriteCaption, PromptIcon::Question, PromptButtons::YesNo) !=
         PromptAnswer::Yes)
-        return;
+        return {};
     const std::vector<bool> chosen = Selection(selected);
-    if (std::find(chosen.begin(), chosen.end(), true) == chosen.end()) return;
+    const int total = static_cast<int>(std::count(chosen.begin(), chosen.end(), true));
+    if (total == 0) return {};
 
+    cancelled_ = false;
     ExchangeScope exchange(exchange_, observer_);
-    for (int i = 0; i < list_.count; ++i) {
+    int written = 0;
+    for (int i = 0; i < list_.count && !cancelled_; ++i) {
         if (!chosen[static_cast<std::size_t>(i)]) continue;
         const std::string name = NameColumn(Record(i));
         // Without a port the handshake cannot succeed: the same failure as an unanswered write.
         const std::uint8_t answer =
             instrument_ == nullptr ? result::Failed : instrument_->WriteRecord(name, Record(i));
-        if (answer == result::Failed) {
+        if (cancelled_) break;
+        if (answer == result::Failed || answer == result::NoRoom) {
             exchange.End();
-            prompt_->Error(RecordWriteErrorText(AnsiToUtf8(name)), WriteCaption);
-            return;
+            if (answer == result::Failed)
+                prompt_->Error(RecordWriteErrorText(AnsiToUtf8(name)), WriteCaption);
+            if (answer == result::NoRoom) prompt_->Error(NoRoomText, WriteCaption);
+            return {false, PanelAction::Leave, PutStoppedText(written, total, answer)};
         }
-        if (answer == result::NoRoom) {
+        ++written;
+        if (observer_ != nullptr) observer_->Progress(written, total);
+    }
+    return {false, PanelAction::Leave,
+            written == total ? PutDoneText(written) : PutStoppedText(written, total, std::nullopt)};
+}
+
+bool MeasurementDocument::InstrumentUnchanged(const std::vector<bool>& chosen, ExchangeScope& exchange) {
+    if (instrument_->ReadRootTable() != result::Ok) {
+        exchange.End();
+        if (!cancelled_) prompt_->Error(RootTableErrorText, DeleteCaption);
+        return false;
+    }
+    // Line i is record number i while the list speaks for the instrument: each line about to go
+    // must still be the entry the Get read for it (renames change only the list, not the entry).
+    const RootTable& root = instrument_->GetRootTable();
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (chosen[i] &&
+            (i >= root.count || i >= readEntries_.size() || root.entries[i] != readEntries_[i])) {
             exchange.End();
-            prompt_->Error(NoRoomText, WriteCaption);
-            return;
+            prompt_->Message(InstrumentChangedText, DeleteCaption, PromptIcon::Warning, PromptButtons::Ok);
+            return false;
         }
     }
+    return true;
 }
 
 CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
     if (Busy()) return {};
     std::vector<bool> chosen = Selection(selected);
-    const bool anyChosen = std::find(chosen.begin(), chosen.end(), true) != chosen.end();
+    const int total = static_cast<int>(std::count(chosen.begin(), chosen.end(), true));
     std::optional<ExchangeScope> exchange;
-    if (fromInstrument_ && anyChosen) exchange.emplace(exchange_, observer_);
+    if (fromInstrument_ && total > 0) {
+        if (instrument_ == nullptr) {
+            prompt_->Error(PortClosedText, DeleteCaption);
+            return {};
+        }
+        cancelled_ = false;
+        exchange.emplace(exchange_, observer_);
+        if (!InstrumentUnchanged(chosen, *exchange)) return {};
+    }
 
+    int deleted = 0;
+    std::optional<std::string> failed;
     int i = 0;
-    while (i < list_.count) {
+    while (i < list_.count && !cancelled_) {
         if (!chosen[static_cast<std::size_t>(i)]) {
             ++i;
             continue;
@@ -152,31 +221,36 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
             // The number is the record's place now, after the removals before it in this pass.
             // A deletion that did not happen ends the pass: every later number would name the
             // wrong record, and the instrument still holds this one, so its line stays.
-            const std::uint8_t answer = instrument_ == nullptr
-                                            ? result::DeleteUnanswered
-                                            : instrument_->DeleteRecord(static_cast<std::uint8_t>(i));
-            if (answer != result::Ok) {
-                const std::string name = NameColumn(Record(i));
-                exchange->End();
-                prompt_->Error(RecordDeleteErrorText(AnsiToUtf8(name)), DeleteCaption);
+            if (instrument_->DeleteRecord(static_cast<std::uint8_t>(i)) != result::Ok) {
+                if (!cancelled_) failed = NameColumn(Record(i));
                 break;
             }
+            readEntries_.erase(readEntries_.begin() + i);
         }
         list_.Remove(i);
         chosen.erase(chosen.begin() + i);
+        ++deleted;
+        if (exchange && observer_ != nullptr) observer_->Progress(deleted, total);
     }
     if (exchange) exchange->End();
+    if (failed) prompt_->Error(RecordDeleteErrorText(AnsiToUtf8(*failed)), DeleteCaption);
     modified_ = true;
-    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Clear};
+    CommandResult done{true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Clear, {}};
+    if (total > 0)
+        done.status =
+            deleted == total ? DeleteDoneText(deleted) : DeleteStoppedText(deleted, total, cancelled_);
+    return done;
 }
 
-int MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers) {
-    if (Busy() || numbers.empty()) return 0;
+CommandResult MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers,
+                                                           const std::vector<std::string>& expected) {
+    if (Busy() || numbers.empty()) return {};
+    cancelled_ = false;
     ExchangeScope exchange(exchange_, observer_);
     if (instrument_ == nullptr || instrument_->ReadRootTable() != result::Ok) {
         exchange.End();
         prompt_->Error(RootTableErrorText, ErrorCaption);
-        return 0;
+        return {};
     }
     const RootTable& root = instrument_->GetRootTable();
     std::vector<std::string> names;
@@ -184,7 +258,24 @@ int MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>
         const NameField field = PadName(NameText(root.entries[static_cast<std::size_t>(i)].data()));
         names.push_back(AnsiToUtf8(std::string(field.begin(), field.end())));
     }
+    // Each expected name must be what its number names at the moment it is deleted.
+    if (!expected.empty()) {
+        std::vector<std::string> trimmed;
+        for (int i = 0; i < root.count; ++i)
+            trimmed.push_back(AnsiToUtf8(TrimName(root.entries[static_cast<std::size_t>(i)].data())));
+        for (std::size_t k = 0; k < numbers.size(); ++k) {
+            const std::size_t n = numbers[k];
+            if (k >= expected.size() || n >= trimmed.size() || trimmed[n] != expected[k]) {
+                exchange.End();
+                prompt_->Message(InstrumentChangedText, DeleteCaption, PromptIcon::Warning,
+                                 PromptButtons::Ok);
+                return {};
+            }
+            trimmed.erase(trimmed.begin() + static_cast<std::ptrdiff_t>(n));
+        }
+    }
     int deleted = 0;
+    const int total = static_cast<int>(numbers.size());
     for (std::uint8_t n : numbers) {
         if (instrument_->DeleteRecord(n) != result::Ok) {
             exchange.End();
@@ -196,10 +287,12 @@ int MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>
         if (n < names.size()) names.erase(names.begin() + n);
         if (fromInstrument_ && n < list_.count) {
             list_.Remove(n);
+            if (n < readEntries_.size()) readEntries_.erase(readEntries_.begin() + n);
             modified_ = true;
         }
     }
-    return deleted;
+    return {deleted > 0 && fromInstrument_, PanelAction::Leave,
+            deleted == total ? DeleteDoneText(deleted) : DeleteStoppedText(deleted, total, false)};
 }
 
 bool MeasurementDocument::Rename(int line) {
@@ -214,7 +307,7 @@ bool MeasurementDocument::Rename(int line) {
 }
 
 CommandResult MeasurementDocument::Open() {
-    if (Busy()) return {};
+    if (Busy() || !MayReplaceList()) return {};
     const std::optional<std::string> path = prompt_->ChooseFile(DialogRequest(FileDialogRequest::Kind::Open));
     if (!path) return {};
     return OpenFile(*path);
@@ -229,10 +322,11 @@ CommandResult MeasurementDocument::OpenFile(const std::string& path) {
     }
     modified_ = false;
     fromInstrument_ = false;
+    readEntries_.clear();
     fileName_ = path;
     title_ = TitleFor(path);
     // A file without records leaves the panel showing what it showed.
-    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Leave};
+    return {true, list_.count > 0 ? PanelAction::ShowFirst : PanelAction::Leave, {}};
 }
 
 bool MeasurementDocument::Save() {
@@ -250,24 +344,11 @@ bool MeasurementDocument::SaveAs() {
     fileName_ = *path;
     if (!SaveMeasurements(fileName_)) return false;
     fromInstrument_ = false;
+    readEntries_.clear();
     return true;
 }
 
-bool MeasurementDocument::CloseQuery() {
-    if (Busy()) return false;
-    if (!modified_) return true;
-    switch (prompt_->Message(UnsavedQuestionText, UnsavedCaption, PromptIcon::Information,
-                             PromptButtons::YesNoCancel)) {
-        case PromptAnswer::Yes:
-            // Only a list that reached its file may go; a cancelled dialog or a failed write
-            // keeps the window, and the list, where they are.
-            return Save();
-        case PromptAnswer::No:
-            return true;
-        default:
-            return false;
-    }
-}
+bool MeasurementDocument::CloseQuery() { return !Busy() && MayReplaceList(); }
 
 bool MeasurementDocument::SaveMeasurements(const std::string& path) {
     if (!WriteMeasurementFile(path, list_, header_)) {

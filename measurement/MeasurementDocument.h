@@ -30,6 +30,7 @@ enum class PanelAction {
 struct CommandResult {
     bool linesChanged = false;  // the list lines are no longer what they were: rebuild them all
     PanelAction panel = PanelAction::Leave;
+    std::string status;  // what an exchange did, for the status line ("Записано записей: 3"), or empty
 };
 
 // Told when an exchange runs (Busy() is true from ExchangeStarted to ExchangeEnded), and of
@@ -40,6 +41,8 @@ public:
     virtual void ReadingStarted(int /*total*/) {}
     // Get: record i has been read and is the list's last line (Line(i)).
     virtual void RecordRead(int /*i*/, int /*total*/) {}
+    // Put, Delete: `done` of the `total` selected records are written or deleted.
+    virtual void Progress(int /*done*/, int /*total*/) {}
 };
 
 // Which commands can run now, as the window's actions show it.
@@ -91,20 +94,31 @@ public:
 
     CommandStates Commands(bool portOpen) const;
 
-    // Reads every record of the instrument into the list. Stops at the first record that fails,
-    // keeping the records read before it.
+    // Ends the running Get, Put or Delete: the exchange under way fails at its next byte wait and
+    // the command stops before its next record, as if that record had failed, without a message.
+    // Called from inside the command (a window event during its byte waits).
+    void Cancel();
+
+    // Reads every record of the instrument into the list, after asking about unsaved changes.
+    // Stops at the first record that fails (or at a cancel), keeping the records read before it;
+    // a Get that reads none leaves the list, its file, title and flags as they were.
     CommandResult Get();
     // Writes the selected lines (indices, any order) into the instrument, after asking.
-    void Put(const std::vector<int>& selected);
-    // Removes the selected lines; while the list came from the instrument, also its records there.
+    CommandResult Put(const std::vector<int>& selected);
+    // Removes the selected lines; while the list came from the instrument, also its records there,
+    // once the instrument's directory, read again, shows that every number still names the
+    // record its line was read from (else nothing is deleted).
     CommandResult Delete(const std::vector<int>& selected);
     // Deletes instrument records by number, in the order given, each number as the instrument
     // counts at that moment (after deleting 1, the old 2 is the new 1): zemrik-cli's delete. Stops
     // at the first deletion refused or unanswered, with Delete's message naming the record by the
     // root table read first (its number, when the table does not list it): every later number
-    // would name the wrong record. A list from the instrument loses the deleted records' lines,
-    // so its lines stay the instrument's records. Returns how many records were deleted.
-    int DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers);
+    // would name the wrong record. With `expected` names (trimmed, one per number) nothing is
+    // deleted unless each number names its expected record when its turn comes. A list from the
+    // instrument loses the deleted records' lines, so its lines stay the instrument's records.
+    // The status says how many records were deleted (empty when the check deleted none).
+    CommandResult DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers,
+                                          const std::vector<std::string>& expected = {});
     // Asks for a new name of record `line`; true when it changed (its line is then new).
     bool Rename(int line);
     // The open dialog, then the file.
@@ -118,6 +132,10 @@ public:
     bool CloseQuery();
 
 private:
+    // The question about unsaved changes before the list is replaced or closed; true to go on.
+    bool MayReplaceList();
+    // Reads the directory again: true when each chosen line is still the entry the Get read.
+    bool InstrumentUnchanged(const std::vector<bool>& chosen, ExchangeScope& exchange);
     bool SaveMeasurements(const std::string& path);
     std::vector<bool> Selection(const std::vector<int>& selected) const;
     FileDialogRequest DialogRequest(FileDialogRequest::Kind kind) const;
@@ -126,12 +144,15 @@ private:
     InstrumentRecords* instrument_ = nullptr;
     MeasurementObserver* observer_ = nullptr;
     bool exchange_ = false;
+    bool cancelled_ = false;
 
     MeasurementList list_;
     FileHeader header_{};
     std::string fileName_;
     bool modified_ = false;
     bool fromInstrument_ = false;
+    // While the list speaks for the instrument: the directory entry line i was read from.
+    std::vector<RootEntry> readEntries_;
     std::string title_ = "Zemrik";
     std::string openFolder_;
     std::string saveFolder_;

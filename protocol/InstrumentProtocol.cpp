@@ -23,10 +23,13 @@ std::uint64_t SteadyMilliseconds() {
 class InstrumentProtocol::ExchangeGuard {
 public:
     explicit ExchangeGuard(InstrumentProtocol& owner) : owner_(owner), acquired_(!owner.busy_) {
-        if (acquired_) owner_.busy_ = true;
+        if (!acquired_) return;
+        owner_.busy_ = true;
+        owner_.cancel_ = false;
     }
     ~ExchangeGuard() {
         if (!acquired_) return;
+        if (owner_.cancel_) owner_.settle_ = true;
         owner_.busy_ = false;
         owner_.replyAhead_ = 0;
         owner_.port_->ExpectBytes(1);  // whatever comes now is not part of a reply we wait for
@@ -55,7 +58,16 @@ void InstrumentProtocol::Pump(std::uint32_t maxWaitMs) {
     if (pump_) pump_(maxWaitMs);
 }
 
+void InstrumentProtocol::Settle() {
+    settle_ = false;
+    const std::uint64_t end = ticks_() + proto::SettleMaxMs;
+    std::uint8_t stale = 0;
+    while (ticks_() < end && ReceiveByte(proto::SettleQuietMs, stale) == result::Ok) {
+    }
+}
+
 std::uint8_t InstrumentProtocol::SyncInstrument() {
+    if (settle_) Settle();
     port_->FlushInBuffer();
     port_->FlushOutBuffer();
     port_->PutChar(proto::SyncFirst);
@@ -81,7 +93,7 @@ std::uint8_t InstrumentProtocol::ReceiveByte(std::uint32_t timeoutMs, std::uint8
         // The deadline is checked before the port, so a byte that arrives exactly at the deadline
         // is already late.
         const std::uint64_t now = ticks_();
-        if (now >= deadline) return result::Failed;
+        if (now >= deadline || cancel_) return result::Failed;
         if (port_->CharReady()) {
             out = port_->GetChar();
             if (replyAhead_ > 0) --replyAhead_;

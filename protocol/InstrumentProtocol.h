@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -50,6 +51,10 @@ inline constexpr std::uint32_t DeleteFurtherTimeout = 10000;
 inline constexpr std::uint32_t WriteCableResultTimeout = 10000;
 // While more than one byte of a reply is awaited, the longest single wait before looking again.
 inline constexpr std::uint32_t GatherWaitMs = 50;
+// After a cancelled exchange: the line counts as quiet once no byte came for SettleQuietMs; the
+// next handshake waits for that at most SettleMaxMs.
+inline constexpr std::uint32_t SettleQuietMs = 50;
+inline constexpr std::uint32_t SettleMaxMs = 1000;
 
 inline constexpr std::size_t WireNameLength = 14;
 }  // namespace proto
@@ -60,7 +65,9 @@ inline constexpr std::size_t WireNameLength = 14;
 //
 // Every operation runs on the caller's thread and calls `pump` while it waits. An operation
 // started from inside the pump while another is under way is refused at once with its failure
-// code; it sends nothing and changes nothing.
+// code; it sends nothing and changes nothing. CancelExchange ends the operation under way at its
+// next byte wait, whatever time-out that byte had left; the next operation first lets the line
+// fall quiet, so the rest of a reply the instrument was still sending cannot pass for its answer.
 //
 // With ZEMRIK_TRACE=1 in the environment every byte sent and received is printed as hex on
 // stderr.
@@ -88,6 +95,7 @@ public:
 
     const RootTable& GetRootTable() const override { return rootTable_; }
     bool Busy() const override { return busy_; }
+    void CancelExchange() override { cancel_ = true; }
 
     // Building blocks, public for tests.
     std::uint8_t SyncInstrument();  // 0 when the instrument answered 0xA5
@@ -107,6 +115,8 @@ private:
     bool ReceiveTableHeader(std::uint8_t command, std::uint8_t& count, int capacity);
     bool ReceiveReplyChecksum();
     void Pump(std::uint32_t maxWaitMs);
+    // Takes what still arrives until the line has been quiet for SettleQuietMs.
+    void Settle();
     // The rest of the reply, checksum included, is `bytes` long: the port is told before each
     // wait, so it need not wake us for every few bytes of a long reply.
     void ExpectReply(std::size_t bytes) { replyAhead_ = bytes; }
@@ -117,7 +127,9 @@ private:
     MessagePump pump_;
     std::uint8_t checksum_ = 0;
     bool busy_ = false;
-    std::size_t replyAhead_ = 0;  // bytes of the reply still to come, the awaited one included
+    std::atomic<bool> cancel_{false};  // set from any thread; cleared as an exchange starts
+    bool settle_ = false;              // the last exchange was cancelled part-way
+    std::size_t replyAhead_ = 0;       // bytes of the reply still to come, the awaited one included
     RootTable rootTable_;
     // Replies are read into these and committed only once complete and checked, so a failed
     // read leaves the caller's data alone; they are members so that an exchange allocates nothing.

@@ -49,6 +49,12 @@ void InstrumentEmulator::AddRecord(const MeasurementRecord& oemRecord) {
     if (records_.size() < static_cast<std::size_t>(MaxRecords)) records_.push_back(oemRecord);
 }
 
+bool InstrumentEmulator::RemoveRecord(std::size_t n) {
+    if (n >= records_.size()) return false;
+    records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(n));
+    return true;
+}
+
 void InstrumentEmulator::LoadRecords(const MeasurementList& list) {
     records_.clear();
     const int count = std::min<int>(list.count, MeasurementList::Capacity);
@@ -210,9 +216,7 @@ void InstrumentEmulator::Execute(std::vector<EmulatorReply>& replies) {
             return ResultReply(0, true, replies);
         }
         case DeleteRecord: {
-            const std::size_t n = frame_[1];
-            if (!checksumOk || n >= records_.size()) return ResultReply(1, true, replies);
-            records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(n));
+            if (!checksumOk || !RemoveRecord(frame_[1])) return ResultReply(1, true, replies);
             return ResultReply(0, true, replies);
         }
         case ReadCableTable: {

@@ -48,6 +48,8 @@ public:
     const std::vector<MeasurementRecord>& Records() const { return records_; }
     const CableTable& Cables() const { return cables_; }
     void AddRecord(const MeasurementRecord& oemRecord);
+    // Removes record n (later ones move down); false when there is none.
+    bool RemoveRecord(std::size_t n);
 
     // The same memory as the program sees it: names in code page 1251 (files, tests).
     void LoadRecords(const MeasurementList& list);  // replaces every record; at most 200 are taken

@@ -23,6 +23,7 @@
 #include "cables/CableTableFile.h"
 #include "common/HexDump.h"
 #include "measurement/MeasurementFile.h"
+#include "sim/Console.h"
 #include "sim/InstrumentEmulator.h"
 #include "sim/ReplyLine.h"
 
@@ -233,11 +234,22 @@ private:
         return &timeout;
     }
 
-    // false when stdin ended.
+    // false when stdin ended. Whole lines are commands that change the memory (sim/Console.h);
+    // each is answered by a line on stdout.
     bool DrainStdin() {
         char buffer[256];
         ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n > 0) return true;
+        if (n > 0) {
+            console_.append(buffer, static_cast<std::size_t>(n));
+            for (auto end = console_.find('\n'); end != std::string::npos; end = console_.find('\n')) {
+                const std::string reply =
+                    RunConsoleCommand(std::string_view(console_).substr(0, end), emulator_);
+                console_.erase(0, end + 1);
+                std::fputs(reply.c_str(), stdout);
+                std::fflush(stdout);
+            }
+            return true;
+        }
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) return true;
         if (n < 0) {
             // Not something we can read (a closed or odd descriptor): stop watching rather than spin.
@@ -293,6 +305,7 @@ private:
     std::uint64_t lastRxUs_ = 0;
     bool writeBlocked_ = false;
     bool watchStdin_ = true;
+    std::string console_;  // stdin not yet ended by a newline
 };
 
 }  // namespace

@@ -36,7 +36,8 @@ SimParse ParseSimOptions(const std::vector<std::string>& args) {
     SimOptions o;
     CLI::App app{
         "An emulated instrument on a pseudo-terminal. Prints the terminal's path as its first line, then\n"
-        "answers the instrument protocol until SIGINT/SIGTERM/SIGHUP or until its stdin ends.",
+        "answers the instrument protocol until SIGINT/SIGTERM/SIGHUP or until its stdin ends. Lines on\n"
+        "stdin change its memory as the instrument's keys would: 'delete N', 'add FILE.zmk'.",
         "zemrik-sim"};
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
         return "zemrik-sim: " + std::string(e.what()) + "\nRun with --help for more information.\n";

@@ -36,16 +36,6 @@ public:
     }
 };
 
-// An instrument that runs `during` in the middle of a cable read.
-class HookedInstrument : public test::FakeInstrument {
-public:
-    std::function<void()> during;
-    std::uint8_t ReadCableTable(CableTable& table) override {
-        if (during) during();
-        return FakeInstrument::ReadCableTable(table);
-    }
-};
-
 class CableDocTest : public testing::Test {
 protected:
     CableTableDocument& Open(bool withPort = true) {
@@ -71,7 +61,7 @@ protected:
     CableTable table;
     std::string path;
     test::ScriptedPrompt prompt;
-    HookedInstrument instrument;
+    test::FakeInstrument instrument;
     ScriptedDialog dialog;
     std::unique_ptr<CableTableDocument> doc;
 };
@@ -134,10 +124,13 @@ TEST_F(CableDocTest, DeletingMiddleLastAndOnly) {
     EXPECT_EQ(table.records[1][cab::Material], 1);
     d.DeleteRow();  // the last row: the selection moves up
     EXPECT_EQ(d.Selected(), 0);
-    d.DeleteRow();  // the only row
+    d.DeleteRow();  // the only row: the emptied table keeps its file
     EXPECT_EQ(table.count, 0);
     EXPECT_EQ(Column(0), Names{""});
-    EXPECT_EQ(d.Title(), "Кабели");
+    EXPECT_EQ(d.Title(), "Кабели [abc.cbl]");
+    EXPECT_TRUE(d.Save());
+    EXPECT_TRUE(prompt.fileRequests.empty());
+    EXPECT_EQ(test::ReadWholeFile(path).size(), 0u);
 }
 
 TEST_F(CableDocTest, EditingOkUnchangedAndCancel) {
@@ -181,7 +174,7 @@ TEST_F(CableDocTest, GetAndPut) {
     EXPECT_EQ(CableNameText(table.records[0]), std::string(14, ' '));
 
     prompt.messages.clear();
-    instrument.during = [&] {  // nothing runs under an exchange
+    instrument.during = [&](const std::string&) {  // nothing runs under an exchange
         EXPECT_FALSE(d.InsertEnabled() || d.DeleteEnabled() || d.FilesEnabled() || d.CloseQuery() ||
                      d.Save());
         d.AddRow();
@@ -201,11 +194,54 @@ TEST_F(CableDocTest, GetAndPut) {
         instrument.cables.records[static_cast<std::size_t>(i)] = MakeCable("ИЗ ПРИБОРА", 0, 5, 5, 5);
     for (int count : {64, 0}) {
         instrument.cables.count = static_cast<std::uint8_t>(count);
+        prompt.answers = {A::No};
         d.Get();
         EXPECT_EQ(d.Rows().size(), count == 0 ? 1u : 64u);
         EXPECT_TRUE(d.Modified() && d.Unnamed());
     }
     EXPECT_FALSE(Open(false).ExchangeEnabled());
+}
+
+// Get and Load replace the table: unsaved changes are asked about first. A cancelled Get or Put
+// ends as a failed one, without its message.
+TEST_F(CableDocTest, GetAndLoadAskFirstAndCancelsSayNothing) {
+    const std::string other = dir.File("other.cbl");
+    Hold(1);
+    ASSERT_TRUE(SaveTableFile(other, table));
+    instrument.cables.count = 2;
+    const test::ScriptedPrompt::Shown question{"Таблица  не сохранена! Сохранить?", "Сохранение",
+                                               PromptIcon::Information, PromptButtons::YesNoCancel};
+    // answer, save dialog's answer, goes on
+    const std::tuple<A, std::optional<std::string>, bool> cases[] = {
+        {A::No, {}, true}, {A::Cancel, {}, false}, {A::Yes, std::nullopt, false}, {A::Yes, "kept.cbl", true}};
+    for (const bool load : {false, true}) {
+        for (const auto& [answer, file, goesOn] : cases) {
+            path.clear();
+            Hold(3);
+            Open().DeleteRow();  // unsaved: two rows
+            prompt = {};
+            instrument.log.clear();
+            prompt.answers = {answer};
+            if (answer == A::Yes) prompt.files = {file ? std::optional(dir.File(*file)) : file};
+            if (load) prompt.files.push_back(other);
+            load ? doc->Load() : doc->Get();
+            EXPECT_EQ(prompt.messages.at(0), question);
+            EXPECT_EQ(table.count, goesOn ? (load ? 1 : 2) : 2);
+            EXPECT_EQ(instrument.log.size(), !load && goesOn ? 1u : 0u);
+        }
+    }
+
+    path.clear();
+    Hold(2);
+    prompt = {};
+    CableTableDocument& d = Open();
+    instrument.during = [&](const std::string&) { d.Cancel(); };
+    d.Get();
+    prompt.answers = {A::Yes};
+    d.Put();
+    EXPECT_EQ(prompt.Texts(), Names{"Записать таблицу в прибор?"});  // no failure after either
+    EXPECT_EQ(instrument.cancels, 2);
+    EXPECT_TRUE(table.count == 2 && !d.Modified() && d.Unnamed() && !d.Busy());
 }
 
 TEST_F(CableDocTest, LoadAndSave) {

@@ -76,12 +76,17 @@ TEST_F(CommandsTest, InstrumentCommandsExitAndPrint) {
         {{"get", "-o", out_}, false, 0, got, ""},
         {{"get", "-o", out_}, true, 1, "", "Ошибка чтения файла Линия 2       !\n"},
         {{"put", zmk_, "--records", "3,0,3"}, false, 0, "Записано записей: 2\n", ""},
-        {{"put", zmk_, "--records", "1"}, true, 1, "", "Ошибка записи файла Линия 1        !\n"},
+        {{"put", zmk_, "--records", "1"}, true, 1, "",
+         "Ошибка записи файла Линия 1        !\nЗаписано 0 из 1: ошибка записи\n"},
         {{"put", zmk_, "--records", "4"}, false, 2, "",
          "zemrik-cli: --records: the file holds records 0 to 3\nRun with --help for more information.\n"},
         {{"delete", "1", "1"}, false, 0, "Удалено записей: 2\n", ""},
         // Record 7 does not exist: the 0 after it is not sent.
-        {{"delete", "2", "7", "0"}, false, 1, "", "Ошибка удаления файла 7 !\nzemrik-cli: deleted 1 of 3\n"}};
+        {{"delete", "2", "7", "0"}, false, 1, "", "Ошибка удаления файла 7 !\nУдалено 1 из 3: ошибка удаления\n"},
+        // --expect: each number must name its record when its turn comes, else nothing goes.
+        {{"delete", "0", "1", "--expect", "Линия 0", "Линия 2"}, false, 0, "Удалено записей: 2\n", ""},
+        {{"delete", "0", "--expect", "Линия 2"}, false, 1, "",
+         "Записи в приборе изменились после чтения. Считайте записи заново.\n"}};
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -95,7 +100,7 @@ TEST_F(CommandsTest, InstrumentCommandsExitAndPrint) {
         EXPECT_EQ(report_.err, c.err);
         EXPECT_EQ(std::filesystem::exists(out_), c.out == got);
     }
-    EXPECT_EQ(access_.opened, 7);
+    EXPECT_EQ(access_.opened, 9);
 }
 
 TEST_F(CommandsTest, ShowLaysOutThePanelRowsAndEverySectionAsTextAndJson) {

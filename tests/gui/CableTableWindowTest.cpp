@@ -63,6 +63,15 @@ TEST_F(CableTableWindowTest, RefusedValuesFocusTheirBox) {
                                                         "Значение вне диапазона!"}));
 }
 
+// A name of 14 of the widest letters fits its column, cell margins included.
+TEST_F(CableTableWindowTest, NameColumnHoldsFourteenWideLetters) {
+    CableTableWindow form(nullptr, CableWindowContext{table, nullptr, path, dir.Path(), prompt}, newForm);
+    const QFontMetrics metrics(form.CablesGrid->font());
+    for (const char* name : {"ЖЖЖЖЖЖЖЖЖЖЖЖЖЖ", "ШШШШШШШШШШШШШШ", "WWWWWWWWWWWWWW", "AL CABLE 10X2X"})
+        EXPECT_GE(form.CablesGrid->columnWidth(0), metrics.horizontalAdvance(QString::fromUtf8(name)) + 6)
+            << name;
+}
+
 TEST_F(CableTableWindowTest, GetAndPutWithTheEmulator) {
     const CableRecord second = MakeCable("ПРИБОР 2", 1, 45.6f, 28.5f, 90, 0xA2);
     table.records[0] = table.records[1] = MakeCable("К", 0, 45.6f, 12.34f, 40);

@@ -226,5 +226,41 @@ TEST_F(InstrumentProtocolTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {
     EXPECT_EQ(port.Waiting(), 0u);
 }
 
+// A cancel ends the byte wait at once, whatever time-out it had left. The instrument may still be
+// sending the rest of its reply: the next operation waits until the line has been quiet for 50 ms
+// before its handshake, so those bytes cannot pass for the answer. A cancel while nothing runs
+// touches nothing.
+TEST(InstrumentProtocolCancel, EndsTheWaitAndTheNextOperationLetsTheLineSettle) {
+    test::FakeClock clock;
+    test::FakePort port{clock};
+    std::uint64_t cancelAt = 0;
+    InstrumentProtocol* protocol = nullptr;
+    InstrumentProtocol instrument{port, clock.AsTickSource(), [&](std::uint32_t maxWaitMs) {
+                                      clock.Advance(maxWaitMs > 0 ? 1 : 0);
+                                      if (cancelAt != 0 && clock.Now() >= cancelAt)
+                                          protocol->CancelExchange();
+                                  }};
+    protocol = &instrument;
+    instrument.CancelExchange();  // idle: forgotten by the next operation
+
+    // Record 0: the status, then the record 1 ms a byte; the instrument goes on
+    // sending after the cancel at 20 ms (the last byte arrives at 149 ms).
+    MeasurementRecord record{};
+    const std::uint64_t start = clock.Now();
+    port.AnswerNext(3, Bytes{0x00}, 0);
+    port.AfterSent(5, Bytes(150, 0x11), 0, 1);
+    cancelAt = start + 20;
+    EXPECT_EQ(instrument.ReadRecord(0, &record), 1);
+    EXPECT_LE(clock.Now() - start, 21u);
+    EXPECT_FALSE(instrument.Busy());
+    cancelAt = 0;
+
+    // The handshake is answered the moment it is sent; a stale 0x11 taken for it would fail.
+    port.AnswerNext(2, ReadReply(RootBody({"a"})));
+    EXPECT_EQ(instrument.ReadRootTable(), 0);
+    EXPECT_GE(clock.Now(), start + 149 + 50);  // the last stale byte, then 50 ms of quiet
+    EXPECT_EQ(instrument.GetRootTable().count, 1);
+}
+
 }  // namespace
 }  // namespace zemrik

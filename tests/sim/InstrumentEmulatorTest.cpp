@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "support/RecordBuilders.h"
+
+#include "measurement/MeasurementFile.h"
+#include "sim/Console.h"
 #include "sim/PtyServer.h"
 #include "sim/ReplyLine.h"
 #include "sim/SimOptions.h"
@@ -80,6 +84,31 @@ TEST(InstrumentEmulatorTest, RawRequestSequences) {
 }
 
 // Paced at 100 us a byte: what the line model writes when, and what it drops.
+// The instrument's own keys, from stdin: records go and come while the program is connected.
+TEST(ConsoleTest, DeleteAndAddChangeTheMemory) {
+    test::TempFolder dir;
+    MeasurementList list;
+    list.slots[0] = test::RecordBuilder("Новая").Kind(2);
+    list.slots[1] = test::RecordBuilder("Ещё").Kind(3);
+    list.count = 2;
+    FileHeader header{};
+    ASSERT_TRUE(WriteMeasurementFile(dir.File("two.zmk"), list, header));
+    InstrumentEmulator emulator;
+    const std::pair<std::string, std::string> steps[] = {
+        {"add " + dir.File("two.zmk"), "added 2\n"},
+        {"add " + dir.File("none.zmk"), "error: cannot read " + dir.File("none.zmk") + "\n"},
+        {"delete 0\r", "deleted 0\n"},
+        {"delete 1", "error: no record 1\n"},
+        {"delete x", "error: no record x\n"},
+        {"measure", "error: unknown command measure (delete N, add FILE.zmk)\n"},
+    };
+    for (const auto& [line, answer] : steps) EXPECT_EQ(RunConsoleCommand(line, emulator), answer) << line;
+    ASSERT_EQ(emulator.Records().size(), 1u);
+    MeasurementRecord stored = emulator.Records()[0];  // kept as the instrument keeps it: in 866
+    ConvertRecordNames(stored, CodePageDirection::OemToAnsi);
+    EXPECT_EQ(stored, list.slots[1]);
+}
+
 TEST(ReplyLineTest, RequestArrivesAndReplyLeavesOneByteTimeAByte) {
     InstrumentEmulator emu;
     ReplyLine line(emu, 100);

@@ -5,8 +5,15 @@
 
 namespace zemrik::test {
 
+bool FakeInstrument::Start(std::string entry) {
+    cancelled_ = false;
+    log.push_back(entry);
+    if (during) during(entry);
+    return !cancelled_;
+}
+
 std::uint8_t FakeInstrument::ReadRootTable() {
-    log.push_back("root");
+    if (!Start("root")) return 1;
     if (rootResult != 0) return rootResult;
     root_ = {};
     root_.count = static_cast<std::uint8_t>(std::min<std::size_t>(records.size(), RootTable::Capacity));
@@ -15,7 +22,7 @@ std::uint8_t FakeInstrument::ReadRootTable() {
 }
 
 std::uint8_t FakeInstrument::ReadRecord(std::uint8_t n, MeasurementRecord* buffer) {
-    log.push_back("read " + std::to_string(n));
+    if (!Start("read " + std::to_string(n))) return 1;
     if (auto it = readFailures.find(n); it != readFailures.end()) return it->second;
     if (buffer == nullptr || n >= records.size()) return 1;
     *buffer = records[n];
@@ -25,7 +32,7 @@ std::uint8_t FakeInstrument::ReadRecord(std::uint8_t n, MeasurementRecord* buffe
 std::uint8_t FakeInstrument::WriteRecord(std::string_view name, const MeasurementRecord& record) {
     std::string field(name.substr(0, 14));
     field.resize(14, ' ');
-    log.push_back("write " + field);
+    if (!Start("write " + field)) return 1;
     const std::uint8_t result = writeResults.empty() ? 0 : writeResults.front();
     if (!writeResults.empty()) writeResults.erase(writeResults.begin());
     if (result == 0) {
@@ -37,7 +44,7 @@ std::uint8_t FakeInstrument::WriteRecord(std::string_view name, const Measuremen
 }
 
 std::uint8_t FakeInstrument::DeleteRecord(std::uint8_t n) {
-    log.push_back("delete " + std::to_string(n));
+    if (!Start("delete " + std::to_string(n))) return 2;
     if (auto it = deleteResults.find(n); it != deleteResults.end()) return it->second;
     if (n >= records.size()) return 1;
     records.erase(records.begin() + n);
@@ -45,13 +52,13 @@ std::uint8_t FakeInstrument::DeleteRecord(std::uint8_t n) {
 }
 
 std::uint8_t FakeInstrument::ReadCableTable(CableTable& table) {
-    log.push_back("cables get");
+    if (!Start("cables get")) return 1;
     if (cableReadResult == 0) table = cables;
     return cableReadResult;
 }
 
 std::uint8_t FakeInstrument::WriteCableTable(const CableTable& table) {
-    log.push_back("cables put");
+    if (!Start("cables put")) return 1;
     if (cableWriteResult == 0) cables = table;
     return cableWriteResult;
 }

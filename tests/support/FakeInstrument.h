@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,9 +35,21 @@ public:
     std::uint8_t WriteCableTable(const CableTable& table) override;
     bool busy = false;
     bool Busy() const override { return busy; }
+    // Runs with each command's log entry as the command starts: a test's way to act inside an
+    // exchange. A CancelExchange meanwhile fails that command, as the protocol would.
+    std::function<void(const std::string&)> during;
+    int cancels = 0;
+    void CancelExchange() override {
+        ++cancels;
+        cancelled_ = true;
+    }
 
 private:
+    // Logs the command and runs `during`; false when the command was cancelled.
+    bool Start(std::string entry);
+
     RootTable root_;
+    bool cancelled_ = false;
 };
 
 }  // namespace zemrik::test

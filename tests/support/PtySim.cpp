@@ -102,6 +102,19 @@ bool SimProcess::Start(const std::string& simPath, const std::vector<std::string
 
 void SimProcess::CloseStdin() { CloseFd(stdinFd_); }
 
+std::optional<std::string> SimProcess::Console(const std::string& line, std::chrono::milliseconds timeout) {
+    const std::string text = line + "\n";
+    if (stdinFd_ < 0 || ::write(stdinFd_, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        return std::nullopt;
+    const auto deadline = Clock::now() + timeout;
+    std::string answer;
+    for (char c = 0; c != '\n';) {
+        if (WaitFd(stdoutFd_, POLLIN, deadline) <= 0 || ReadSome(stdoutFd_, &c, 1) <= 0) return std::nullopt;
+        if (c != '\n') answer += c;
+    }
+    return answer;
+}
+
 bool SimProcess::Signal(int sig) { return pid_ > 0 && !exit_ && ::kill(pid_, sig) == 0; }
 
 std::optional<ChildExit> SimProcess::Wait(std::chrono::milliseconds timeout) {

@@ -38,6 +38,9 @@ public:
     const std::string& Error() const { return error_; }
 
     void CloseStdin();
+    // A console line for the emulator (sim/Console.h), and its answer: the next stdout line.
+    std::optional<std::string> Console(const std::string& line,
+                                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool Signal(int sig);
     std::optional<ChildExit> Wait(std::chrono::milliseconds timeout);
     std::optional<ChildExit> Stop(int sig, std::chrono::milliseconds timeout = std::chrono::seconds(10));

@@ -42,4 +42,9 @@ std::vector<std::string> ScriptedPrompt::Texts() const {
     return texts;
 }
 
+void PrintTo(const ScriptedPrompt::Shown& shown, std::ostream* out) {
+    *out << shown.caption << ": " << shown.text << " [icon " << static_cast<int>(shown.icon) << ", buttons "
+         << static_cast<int>(shown.buttons) << "]";
+}
+
 }  // namespace zemrik::test

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ public:
         std::string text, caption;
         PromptIcon icon;
         PromptButtons buttons;
+        bool operator==(const Shown&) const = default;
     };
 
     std::deque<PromptAnswer> answers;              // for Message
@@ -32,5 +34,8 @@ public:
     std::optional<std::string> AskName(std::string_view current) override;
     std::vector<std::string> Texts() const;  // of the messages shown, in order
 };
+
+// "caption: text [icon, buttons]" in a failed comparison.
+void PrintTo(const ScriptedPrompt::Shown& shown, std::ostream* out);
 
 }  // namespace zemrik::test
