@@ -21,7 +21,9 @@ const CLI::Validator PortArgument(
     },
     "", "PORT");
 
-bool NeedsPort(CommandId id) { return id != CommandId::Show && id != CommandId::CablesShow; }
+bool NeedsPort(CommandId id) {
+    return id != CommandId::Show && id != CommandId::CablesShow && id != CommandId::Ports;
+}
 
 std::string FailureMessage(const CLI::App*, const CLI::Error& e) { return UsageErrorText(e.what()); }
 
@@ -119,6 +121,13 @@ struct Parser {
         FileArgument(
             *Command(*cables, "put", "write a cable table file into the instrument", CommandId::CablesPut),
             "FILE.cbl", "the cable table file");
+        CLI::App* ports =
+            Command(app, "ports", "list the serial devices present, as the port menu does", CommandId::Ports);
+        JsonFlag(*ports);
+        ports
+            ->add_flag("--watch", request.watch,
+                       "print a line per device plugged in or pulled out, until stopped")
+            ->disable_flag_override();
     }
 
     // What CLI11 cannot say on its own: which commands need --port and which refuse it.
