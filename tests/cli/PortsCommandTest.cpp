@@ -16,12 +16,18 @@
 namespace zemrik::cli {
 namespace {
 
-SerialPortInfo Ftdi() {
+SerialPortInfo Port(std::string name, std::string model, std::string stablePath = {}) {
     SerialPortInfo port;
-    port.node = "/dev/ttyUSB0";
-    port.name = "ttyUSB0";
-    port.stablePath = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
-    port.model = "FT232R USB UART";
+    port.node = "/dev/" + name;
+    port.name = std::move(name);
+    port.stablePath = stablePath.empty() ? port.node : std::move(stablePath);
+    port.model = std::move(model);
+    return port;
+}
+
+SerialPortInfo Ftdi() {
+    SerialPortInfo port =
+        Port("ttyUSB0", "FT232R USB UART", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
     port.vendor = "FTDI";
     port.serial = "A50285BI";
     port.vendorId = "0403";
@@ -32,10 +38,7 @@ SerialPortInfo Ftdi() {
 }
 
 SerialPortInfo BuiltIn() {
-    SerialPortInfo port;
-    port.node = port.stablePath = "/dev/ttyS0";
-    port.name = "ttyS0";
-    port.model = "Встроенный порт 16550A";
+    SerialPortInfo port = Port("ttyS0", "Встроенный порт 16550A");
     port.driver = "serial";
     return port;
 }
