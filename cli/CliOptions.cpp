@@ -82,8 +82,10 @@ struct Parser {
     Parser() {
         app.fallthrough();  // --port may follow the command as well as come before it
         app.failure_message(FailureMessage);
-        app.add_option("--port", port,
-                       "the instrument's serial port: a device path, or COM number N (/dev/ttyS<N-1>)")
+        app.add_option(
+               "--port", port,
+               "the instrument's serial port: a device path (a node, or the stable path `ports` prints), or "
+               "COM number N (/dev/ttyS<N-1>)")
             ->check(PortArgument)
             ->type_name("PATH|N")
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a script may override its default
@@ -126,7 +128,8 @@ struct Parser {
         JsonFlag(*ports);
         ports
             ->add_flag("--watch", request.watch,
-                       "print a line per device plugged in or pulled out, until stopped")
+                       "print a line per device plugged in or pulled out (with --json, an object a line), "
+                       "until stopped")
             ->disable_flag_override();
     }
 
