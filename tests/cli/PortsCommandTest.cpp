@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "CliOptions.h"
 #include "PortsCommand.h"
 
 namespace zemrik::cli {
@@ -100,11 +99,6 @@ TEST(PortsCommandTest, ListingLinesAndJson) {
         R"j("serial":"A50285BI","stable_path":"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",)j"
         R"j("text":"ttyUSB0 — FT232R USB UART (FTDI, A50285BI)","vendor":"FTDI","vendor_id":"0403"})j";
     EXPECT_EQ(json.at("ports").at(0).dump(), expected);
-
-    const ParseOutcome parsed = ParseCommandLine({"ports", "--watch", "--json"});
-    ASSERT_TRUE(parsed.request) << parsed.err;
-    EXPECT_EQ(parsed.request->command, CommandId::Ports);
-    EXPECT_TRUE(parsed.request->watch && parsed.request->json);
 }
 
 TEST(PortsCommandTest, WatchPrintsEachDeviceAddedOrRemovedUntilStopped) {
