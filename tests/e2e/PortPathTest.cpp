@@ -1,6 +1,9 @@
 // zemrik-cli on the stable paths that `ports` prints: a /dev/serial/by-id style link to the
 // emulator's terminal works end to end, a link left to a vanished terminal says so, and `ports`
-// lists what the window's menu lists.
+// lists what the window's menu lists. The follower, on the real monitor, finds the emulator's
+// link again when a new run makes it.
+#include <poll.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "port/PortFollower.h"
 #include "port/SerialPortList.h"
 #include "support/PtySim.h"
 #include "support/RecordBuilders.h"
@@ -47,6 +51,33 @@ TEST(PortPathTest, ByIdLinkToTheEmulatorOpensAndALinkToAVanishedTerminalIsNotFou
     r = RunProcess({ZEMRIK_CLI_PATH, "--port", link, "list"});
     EXPECT_TRUE(r.Exited(1));
     EXPECT_EQ(r.err, "Ошибка открытия COM порта!\nУстройство " + link + " не найдено.\n");
+}
+
+TEST(PortPathTest, FollowerReopensTheEmulatorsLinkWhenANewRunMakesItAgain) {
+    TempFolder folder;
+    const std::string link = folder.File("zemrik-tty");
+    auto monitor = OpenPortMonitor({}, false);
+    PortFollower follower(*monitor);
+    SimProcess first;
+    ASSERT_TRUE(first.Start(ZEMRIK_SIM_PATH, {"--link", link}, 10s, folder.File("sim1.txt")))
+        << first.Error();
+    EXPECT_EQ(follower.ChooseCom(0, link).path, link);
+    follower.Opened(true);
+    ASSERT_TRUE(first.Stop(SIGTERM));
+    EXPECT_EQ(follower.PortGone().action, PortStep::Action::Close);
+
+    SimProcess second;
+    ASSERT_TRUE(second.Start(ZEMRIK_SIM_PATH, {"--link", link}, 10s, folder.File("sim2.txt")))
+        << second.Error();
+    PortStep step;
+    for (int turns = 0; turns < 10 && step.action == PortStep::Action::None; ++turns) {
+        pollfd ready{monitor->Fd(), POLLIN, 0};
+        ASSERT_EQ(::poll(&ready, 1, 5000), 1);
+        step = follower.MonitorReadable();
+    }
+    EXPECT_EQ(step.action, PortStep::Action::Open);
+    EXPECT_EQ(step.path, link);
+    EXPECT_FALSE(step.reportFailure);
 }
 
 TEST(PortPathTest, PortsListsTheMenuTextsOfThisMachine) {
