@@ -120,5 +120,31 @@ TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     EXPECT_EQ(rig.fake->WorkerCallsOpenToStopSignals(), 0);
 }
 
+// The owner hears of a vanished device on the main thread, once per open, and not from a close.
+TEST(WorkerThreads, DeviceGoneIsToldOnTheMainThreadOncePerOpen) {
+    int gone = 0;  // main thread only
+    std::thread::id toldOn;
+    FakePortRig rig;
+    TCommPort& port = *rig.port;
+    port.SetOnDeviceGone([&](TObject* sender) {
+        EXPECT_EQ(sender, &port);
+        toldOn = std::this_thread::get_id();
+        ++gone;
+    });
+    for (int open = 1; open <= 2; ++open) {
+        port.SetOpen(true);
+        rig.fake->Vanish();
+        ASSERT_TRUE(rig.Pump([&] { return gone == open; }));
+        EXPECT_EQ(toldOn, std::this_thread::get_id());
+        // The workers keep failing on it; still once.
+        EXPECT_FALSE(PumpUntil(
+            rig.calls, [&] { return gone > open; }, std::chrono::milliseconds(300)));
+        port.SetOpen(false);
+    }
+    port.SetOpen(true);
+    port.SetOpen(false);
+    EXPECT_EQ(gone, 2);
+}
+
 }  // namespace
 }  // namespace zemrik::test
