@@ -6,30 +6,28 @@ namespace zemrik {
 
 PortStep PortFollower::Start(const std::string& rememberedPath, int comNumber, const std::string& comPath) {
     if (rememberedPath.empty()) {
-        return comNumber > 0 ? Follow(comNumber, false, comPath, comPath, true) : PortStep{};
+        return comNumber > 0 ? Follow(comNumber, false, comPath, comPath, true, false) : PortStep{};
     }
     if (const SerialPortInfo* port = Listed(rememberedPath)) {
-        return Follow(0, true, rememberedPath, port->node, true);
+        return Follow(0, true, rememberedPath, port->node, true, false);
     }
-    if (monitor_.PathPresent(rememberedPath)) return Follow(0, true, rememberedPath, rememberedPath, true);
-    // Not plugged in yet: not an error, the device is opened when it comes.
-    Follow(0, true, rememberedPath, rememberedPath, false);
+    if (monitor_.PathPresent(rememberedPath))
+        return Follow(0, true, rememberedPath, rememberedPath, true, false);
+    // Not plugged in yet: not an error, the device is opened when it comes, and it is the choice.
+    Follow(0, true, rememberedPath, rememberedPath, false, false);
     phase_ = Phase::Waiting;
+    markDevice_ = rememberedPath;
     return {};
 }
 
 PortStep PortFollower::ChooseCom(int comNumber, const std::string& path) {
-    PortStep step = Follow(comNumber, false, path, path, true);
-    if (comNumber > 0) step.remember = "";
-    return step;
+    return Follow(comNumber, false, path, path, true, comNumber > 0);
 }
 
 PortStep PortFollower::ChooseDevice(std::size_t index) {
     if (index >= Devices().size()) return {};
     const SerialPortInfo port = Devices()[index];
-    PortStep step = Follow(0, true, port.stablePath, port.node, true);
-    step.remember = port.stablePath;
-    return step;
+    return Follow(0, true, port.stablePath, port.node, true, true);
 }
 
 PortStep PortFollower::Opened(bool ok) {
@@ -37,7 +35,18 @@ PortStep PortFollower::Opened(bool ok) {
     // A reopen that fails (the device went again, or another program took it first) goes on
     // waiting instead of asking the user.
     phase_ = ok ? Phase::Open : automatic_ ? Phase::Waiting : Phase::Failed;
-    return {};
+    PortStep step;
+    if (!ok || automatic_) return step;
+    // The mark moves only to a port that opened; a path from the command line or a COM number
+    // the menu does not offer leaves it where it was.
+    if (device_) {
+        markDevice_ = followPath_;
+    } else if (comNumber_ == 1 || comNumber_ == 2) {
+        markDevice_.clear();
+        markCom_ = comNumber_;
+    }
+    if (chosen_) step.remember = device_ ? followPath_ : std::string();
+    return step;
 }
 
 PortStep PortFollower::PortGone() {
@@ -50,14 +59,9 @@ PortStep PortFollower::MonitorReadable() { return Apply(monitor_.ReadEvents()); 
 PortStep PortFollower::MenuOpening() { return Apply(monitor_.Rescan()); }
 
 std::optional<std::size_t> PortFollower::CheckedDevice() const {
-    if (!device_ || phase_ == Phase::NotChosen || phase_ == Phase::Failed) return std::nullopt;
-    const SerialPortInfo* port = Listed(followPath_);
+    const SerialPortInfo* port = markDevice_.empty() ? nullptr : Listed(markDevice_);
     if (port == nullptr) return std::nullopt;
     return static_cast<std::size_t>(port - Devices().data());
-}
-
-int PortFollower::CheckedCom() const {
-    return phase_ == Phase::NotChosen || phase_ == Phase::Failed ? 0 : comNumber_;
 }
 
 std::string PortFollower::StatusText() const {
@@ -83,11 +87,12 @@ std::string PortFollower::TakeNotice() {
 }
 
 PortStep PortFollower::Follow(int comNumber, bool device, std::string followPath, std::string openPath,
-                              bool reportFailure) {
+                              bool reportFailure, bool chosen) {
     comNumber_ = comNumber;
     device_ = device;
     followPath_ = std::move(followPath);
     automatic_ = false;
+    chosen_ = chosen;
     phase_ = Phase::Opening;
     monitor_.WatchPath(followPath_);
     PortStep step;

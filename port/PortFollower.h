@@ -29,7 +29,8 @@ struct PortStep {
     std::string path;
     // Open: show the usual error box if it fails (the user chose the port, or the program starts).
     bool reportFailure = false;
-    // The stable path to keep in the settings; "" clears it; nullopt leaves it alone.
+    // Set by Opened once a chosen port has opened: the stable path to keep in the settings, ""
+    // to clear it (a COM item); nullopt leaves the settings alone.
     std::optional<std::string> remember;
     // The devices of the menu changed.
     bool listChanged = false;
@@ -43,11 +44,11 @@ public:
     // remembered device that is absent is waited for, not an error.
     PortStep Start(const std::string& rememberedPath, int comNumber, const std::string& comPath);
     // A COM item ("1", "2") or, with `comNumber` 0, a path given on the command line. A COM item
-    // clears the remembered device.
+    // that opens clears the remembered device.
     PortStep ChooseCom(int comNumber, const std::string& path);
-    // A device of the menu, by its index in Devices(); remembered by its stable path.
+    // A device of the menu, by its index in Devices(); remembered by its stable path once open.
     PortStep ChooseDevice(std::size_t index);
-    // The outcome of the Open the last step asked for.
+    // The outcome of the Open the last step asked for; carries what to remember.
     PortStep Opened(bool ok);
     // The port found its device gone (read or write failed with the device vanished).
     PortStep PortGone();
@@ -57,10 +58,11 @@ public:
     PortStep MenuOpening();
 
     const std::vector<SerialPortInfo>& Devices() const { return monitor_.Ports(); }
-    // The menu item to check: a device (index into Devices()) or a COM number; neither when no
-    // port is chosen or the choice failed to open.
+    // The menu item to check: the last choice that opened, as a COM item's mark has always moved
+    // ("1" before any), or the remembered device while it is waited for. A device (index into
+    // Devices(), none while it is not listed) or COM 1 or 2 (0: no COM item).
     std::optional<std::size_t> CheckedDevice() const;
-    int CheckedCom() const;
+    int CheckedCom() const { return markDevice_.empty() && (markCom_ == 1 || markCom_ == 2) ? markCom_ : 0; }
     // The commands that need the instrument are enabled only while this holds.
     bool IsOpen() const { return phase_ == Phase::Open; }
     std::string StatusText() const;
@@ -71,7 +73,7 @@ private:
     enum class Phase { NotChosen, Opening, Open, Failed, Waiting };
 
     PortStep Follow(int comNumber, bool device, std::string followPath, std::string openPath,
-                    bool reportFailure);
+                    bool reportFailure, bool chosen);
     PortStep Apply(const std::vector<PortEvent>& events);
     PortStep OnEvent(const PortEvent& event);
     PortStep Lose();
@@ -84,6 +86,9 @@ private:
     bool device_ = false;     // a device of the menu, followed by its stable path
     std::string followPath_;  // what must come back after the device went away
     bool automatic_ = false;  // the open under way, or the open port, came without the user
+    bool chosen_ = false;     // the open under way is the user's choice from the menu
+    int markCom_ = 1;         // the COM item checked while no device is
+    std::string markDevice_;  // the stable path of the device checked
     bool noticeTaken_ = false;
 };
 

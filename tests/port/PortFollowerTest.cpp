@@ -71,12 +71,14 @@ TEST(PortFollowerTest, ChosenDeviceIsClosedWhenPulledAndReopenedWhenItComesBackU
     EXPECT_EQ(follower.Start("", 0, "").action, Action::None);
     EXPECT_EQ(follower.StatusText(), "Порт не выбран");
 
+    EXPECT_EQ(follower.CheckedCom(), 1);  // the mark "1" has before any choice
+
     PortStep step = follower.ChooseDevice(1);
     ExpectOpen(step, "/dev/ttyUSB0", true);
-    EXPECT_EQ(step.remember, FtdiLink);
+    EXPECT_FALSE(step.remember);  // not before it opened
     EXPECT_EQ(monitor.watched, FtdiLink);
     EXPECT_FALSE(follower.IsOpen());
-    follower.Opened(true);
+    EXPECT_EQ(follower.Opened(true).remember, FtdiLink);
     EXPECT_TRUE(follower.IsOpen());
     EXPECT_EQ(follower.StatusText(), "ttyUSB0 — FT232R USB UART (FTDI, A50285BI), 28800 бит/с");
     EXPECT_EQ(follower.CheckedDevice(), 1u);
@@ -97,7 +99,7 @@ TEST(PortFollowerTest, ChosenDeviceIsClosedWhenPulledAndReopenedWhenItComesBackU
 
     monitor.Plug(FtdiElsewhere);
     ExpectOpen(follower.MonitorReadable(), "/dev/ttyUSB1", false);
-    follower.Opened(true);
+    EXPECT_FALSE(follower.Opened(true).remember);
     EXPECT_TRUE(follower.IsOpen());
     EXPECT_EQ(follower.StatusText(),
               "Прибор подключен: ttyUSB1 — FT232R USB UART (FTDI, A50285BI), 28800 бит/с");
@@ -135,9 +137,10 @@ TEST(PortFollowerTest, StartOpensTheRememberedDeviceOrWaitsForItAndFallsBackToTh
         FakeMonitor monitor;
         monitor.ports = {BuiltIn, Ftdi};
         PortFollower follower(monitor);
-        const PortStep step = follower.Start(FtdiLink, 1, "/dev/ttyS0");
-        ExpectOpen(step, "/dev/ttyUSB0", true);
-        EXPECT_FALSE(step.remember);
+        ExpectOpen(follower.Start(FtdiLink, 1, "/dev/ttyS0"), "/dev/ttyUSB0", true);
+        EXPECT_FALSE(follower.Opened(true).remember);
+        EXPECT_EQ(follower.CheckedDevice(), 1u);
+        EXPECT_EQ(follower.CheckedCom(), 0);
     }
     {
         FakeMonitor monitor;
@@ -149,6 +152,7 @@ TEST(PortFollowerTest, StartOpensTheRememberedDeviceOrWaitsForItAndFallsBackToTh
         EXPECT_EQ(monitor.watched, FtdiLink);
         monitor.Plug(Ftdi);
         ExpectOpen(follower.MonitorReadable(), "/dev/ttyUSB0", false);
+        EXPECT_EQ(follower.CheckedDevice(), 1u);
     }
     {
         FakeMonitor monitor;  // udev absent: no by-id entry in the listing, but the link is there
@@ -163,7 +167,12 @@ TEST(PortFollowerTest, StartOpensTheRememberedDeviceOrWaitsForItAndFallsBackToTh
         ExpectOpen(follower.Start("", 2, "/dev/ttyS1"), "/dev/ttyS1", true);
         follower.Opened(false);
         EXPECT_EQ(follower.StatusText(), "Порт не открыт: COM2: /dev/ttyS1");
-        EXPECT_EQ(follower.CheckedCom(), 0);
+        EXPECT_EQ(follower.CheckedCom(), 1);  // a port that failed at start leaves the mark on "1"
+        // A number the menu does not offer opens and leaves the mark alone too.
+        ExpectOpen(follower.Start("", 3, "/dev/ttyS2"), "/dev/ttyS2", true);
+        follower.Opened(true);
+        EXPECT_EQ(follower.CheckedCom(), 1);
+        EXPECT_EQ(follower.StatusText(), "COM3: /dev/ttyS2, 28800 бит/с");
     }
 }
 
@@ -175,20 +184,27 @@ TEST(PortFollowerTest, ComItemsClearTheRememberedDeviceAndAPathIsFollowedByItsLi
     EXPECT_EQ(follower.TakeNotice(), "udev absent");
     EXPECT_EQ(follower.TakeNotice(), "");
 
-    PortStep step = follower.ChooseCom(1, "/dev/ttyS0");
-    ExpectOpen(step, "/dev/ttyS0", true);
-    EXPECT_EQ(step.remember, "");
+    follower.ChooseDevice(1);
     follower.Opened(true);
+    EXPECT_EQ(follower.CheckedDevice(), 1u);
+    // COM 2 does not open: no mark moves and nothing is remembered; COM 1 does.
+    ExpectOpen(follower.ChooseCom(2, "/dev/ttyS1"), "/dev/ttyS1", true);
+    EXPECT_FALSE(follower.Opened(false).remember);
+    EXPECT_EQ(follower.CheckedDevice(), 1u);
+    EXPECT_EQ(follower.CheckedCom(), 0);
+    ExpectOpen(follower.ChooseCom(1, "/dev/ttyS0"), "/dev/ttyS0", true);
+    EXPECT_EQ(follower.Opened(true).remember, "");
     EXPECT_EQ(follower.StatusText(), "COM1: ttyS0 — Встроенный порт 16550A, 28800 бит/с");
     EXPECT_EQ(follower.CheckedCom(), 1);
     EXPECT_EQ(follower.CheckedDevice(), std::nullopt);
 
-    step = follower.ChooseDevice(5);
+    PortStep step = follower.ChooseDevice(5);
     EXPECT_EQ(step.action, Action::None);
     step = follower.ChooseDevice(1);
-    follower.Opened(false);
+    EXPECT_FALSE(follower.Opened(false).remember);
     EXPECT_EQ(follower.StatusText(), "Порт не открыт: ttyUSB0 — FT232R USB UART (FTDI, A50285BI)");
     EXPECT_EQ(follower.CheckedDevice(), std::nullopt);
+    EXPECT_EQ(follower.CheckedCom(), 1);
     monitor.Pull(Ftdi);
     monitor.Plug(Ftdi);  // a failed choice is not waited for
     EXPECT_EQ(follower.MonitorReadable().action, Action::None);
@@ -197,8 +213,8 @@ TEST(PortFollowerTest, ComItemsClearTheRememberedDeviceAndAPathIsFollowedByItsLi
     const std::string link = "/tmp/zemrik-tty";
     step = follower.ChooseCom(0, link);
     ExpectOpen(step, link, true);
-    EXPECT_FALSE(step.remember);
-    follower.Opened(true);
+    EXPECT_FALSE(follower.Opened(true).remember);
+    EXPECT_EQ(follower.CheckedCom(), 1);
     EXPECT_EQ(follower.StatusText(), "/tmp/zemrik-tty, 28800 бит/с");
     EXPECT_EQ(follower.PortGone().action, Action::Close);
     monitor.pending.push_back({PortEvent::Kind::PathAppeared, {}, link});
