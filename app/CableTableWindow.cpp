@@ -139,6 +139,12 @@ void CableTableWindow::Refresh() {
     }
 }
 
+void CableTableWindow::SetInstrument(zemrik::InstrumentCables* instrument) {
+    document_.SetInstrument(instrument);
+    GetBtn->setEnabled(document_.ExchangeEnabled());
+    PutBtn->setEnabled(document_.ExchangeEnabled());
+}
+
 void CableTableWindow::Run(void (zemrik::CableTableDocument::*command)()) {
     document_.Select(CablesGrid->currentRow());
     (document_.*command)();

@@ -21,6 +21,8 @@ public:
     ~CableTableWindow() override;
 
     zemrik::CableTableDocument& Document() { return document_; }
+    // The port opened or closed while the window shows: Get and Put follow it.
+    void SetInstrument(zemrik::InstrumentCables* instrument);
 
     QToolBar* ToolBar;
     QAction* LoadBtn;
@@ -33,6 +35,10 @@ public:
 
 public Q_SLOTS:
     void reject() override;  // Esc and the close box: the close question first
+
+Q_SIGNALS:
+    // An exchange with the instrument is over (its message, if any, still to come).
+    void ExchangeFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -54,7 +60,10 @@ private:
     // ExchangeObserver: the commands are disabled and the cursor waits while the table is read
     // or written.
     void ExchangeStarted() override { Refresh(); }
-    void ExchangeEnded() override { Refresh(); }
+    void ExchangeEnded() override {
+        Refresh();
+        Q_EMIT ExchangeFinished();
+    }
 
     zemrik::CableTableDocument document_;
     bool waitCursor_ = false;
