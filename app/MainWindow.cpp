@@ -69,7 +69,8 @@ MainWindow::MainWindow()
     connect(&listCatchUp_, &QTimer::timeout, this, &MainWindow::ShowRecordsRead);
     BuildActions();
     BuildPanel();
-    // The port on the right of the status line, beside the passing messages others show there.
+    // The port is the status line's permanent part, so passing messages (showMessage, the menu
+    // items' status tips) come beside it instead of over it.
     statusBar()->setSizeGripEnabled(false);
     PortStatus = new QLabel(statusBar());
     PortStatus->setObjectName(QStringLiteral("PortStatus"));
@@ -144,7 +145,8 @@ void MainWindow::BuildActions() {
     MenuCom2->setCheckable(true);
 
     // The menu items' own hints differ from the tool bar's for Get and Put; the tool tips are the
-    // tool bar's, the menu's travel as status tips (no status line shows them).
+    // tool bar's, the menu's travel as status tips (the status line shows them while the pointer
+    // is on the item).
     MeasMenuGet->setStatusTip(QStringLiteral("Считать результаты измерений из прибора"));
     MeasMenuPut->setStatusTip(QStringLiteral("Записать результаты измерений в прибор"));
 
