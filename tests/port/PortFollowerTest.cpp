@@ -1,12 +1,12 @@
 // What the window is told to do as devices come and go, driven through a fake monitor.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "port/PortFollower.h"
+#include "support/FakePortMonitor.h"
 
 namespace zemrik {
 namespace {
@@ -32,31 +32,7 @@ const SerialPortInfo FtdiElsewhere = Port("ttyUSB1", FtdiLink, "FT232R USB UART"
 const SerialPortInfo Ch340 = Port("ttyUSB0", "/dev/serial/by-id/usb-1a86_USB2.0-Serial-if00-port0",
                                   "CH340 serial converter", "QinHeng Electronics");
 
-class FakeMonitor : public PortMonitor {
-public:
-    std::vector<SerialPortInfo> ports;
-    std::vector<PortEvent> pending;  // what ReadEvents hands out next
-    std::set<std::string> present;   // paths that lead to a device
-    std::string watched;
-    std::string notice;
-
-    void Plug(const SerialPortInfo& port) {
-        ports.push_back(port);
-        pending.push_back({PortEvent::Kind::Added, port, {}});
-    }
-    void Pull(const SerialPortInfo& port) {
-        std::erase(ports, port);
-        pending.push_back({PortEvent::Kind::Removed, port, {}});
-    }
-
-    int Fd() const override { return -1; }
-    const std::vector<SerialPortInfo>& Ports() const override { return ports; }
-    std::vector<PortEvent> ReadEvents() override { return std::exchange(pending, {}); }
-    std::vector<PortEvent> Rescan() override { return std::exchange(pending, {}); }
-    void WatchPath(const std::string& path) override { watched = path; }
-    bool PathPresent(const std::string& path) const override { return present.count(path) != 0; }
-    std::string Notice() const override { return notice; }
-};
+using FakeMonitor = test::FakePortMonitor;
 
 void ExpectOpen(const PortStep& step, const std::string& path, bool reportFailure) {
     EXPECT_EQ(step.action, Action::Open);
@@ -217,11 +193,11 @@ TEST(PortFollowerTest, ComItemsClearTheRememberedDeviceAndAPathIsFollowedByItsLi
     EXPECT_EQ(follower.CheckedCom(), 1);
     EXPECT_EQ(follower.StatusText(), "/tmp/zemrik-tty, 28800 бит/с");
     EXPECT_EQ(follower.PortGone().action, Action::Close);
-    monitor.pending.push_back({PortEvent::Kind::PathAppeared, {}, link});
+    monitor.Send({PortEvent::Kind::PathAppeared, {}, link});
     EXPECT_EQ(follower.MonitorReadable().action, Action::None);  // a link to a terminal that is gone
     monitor.present = {link};
-    monitor.pending.push_back({PortEvent::Kind::PathAppeared, {}, "/tmp/other"});
-    monitor.pending.push_back({PortEvent::Kind::PathAppeared, {}, link});
+    monitor.Send({PortEvent::Kind::PathAppeared, {}, "/tmp/other"});
+    monitor.Send({PortEvent::Kind::PathAppeared, {}, link});
     ExpectOpen(follower.MonitorReadable(), link, false);
     follower.Opened(true);
     EXPECT_EQ(follower.StatusText(), "Прибор подключен: /tmp/zemrik-tty, 28800 бит/с");
