@@ -146,6 +146,12 @@ void CableTableWindow::Refresh() {
     }
 }
 
+void CableTableWindow::SetInstrument(zemrik::InstrumentCables* instrument) {
+    document_.SetInstrument(instrument);
+    GetBtn->setEnabled(document_.ExchangeEnabled());
+    PutBtn->setEnabled(document_.ExchangeEnabled());
+}
+
 void CableTableWindow::Run(void (zemrik::CableTableDocument::*command)()) {
     document_.Select(CablesGrid->currentRow());
     (document_.*command)();
@@ -174,6 +180,7 @@ void CableTableWindow::ExchangeStarted() {
 void CableTableWindow::ExchangeEnded() {
     if (wait_ != nullptr) wait_->hide();
     Refresh();
+    Q_EMIT ExchangeFinished();
 }
 void CableTableWindow::InsRowBtnClick() { Run(&zemrik::CableTableDocument::AddRow); }
 void CableTableWindow::DelRowBtnClick() { Run(&zemrik::CableTableDocument::DeleteRow); }

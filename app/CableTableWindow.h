@@ -24,6 +24,8 @@ public:
     ~CableTableWindow() override;
 
     zemrik::CableTableDocument& Document() { return document_; }
+    // The port opened or closed while the window shows: Get and Put follow it.
+    void SetInstrument(zemrik::InstrumentCables* instrument);
 
     QToolBar* ToolBar;
     QAction* LoadBtn;
@@ -36,6 +38,10 @@ public:
 
 public Q_SLOTS:
     void reject() override;  // Esc and the close box: the close question first
+
+Q_SIGNALS:
+    // An exchange with the instrument is over (its message, if any, still to come).
+    void ExchangeFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

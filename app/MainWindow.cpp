@@ -17,10 +17,12 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
 
 #include "app/AboutDialog.h"
 #include "app/CableTableWindow.h"
@@ -67,17 +69,31 @@ MainWindow::MainWindow()
     connect(&listCatchUp_, &QTimer::timeout, this, &MainWindow::ShowRecordsRead);
     BuildActions();
     BuildPanel();
-    // What the last exchange did ("Записано записей: 3"); the window keeps its fixed size.
+    // The port is the status line's permanent part, so passing messages (showMessage, the menu
+    // items' status tips) come beside it instead of over it.
     statusBar()->setSizeGripEnabled(false);
+    PortStatus = new QLabel(statusBar());
+    PortStatus->setObjectName(QStringLiteral("PortStatus"));
+    statusBar()->addPermanentWidget(PortStatus, 1);
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this] { ShowPortStatus(); });
+    // The workers tell of a vanished device from inside their own call; the port can only be
+    // closed once that call is over.
+    connection_.SetOnDeviceGone([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { DeviceGone(); }, Qt::QueuedConnection);
+    });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     ClearMeasurement();
-    UpdateCommands();
+    RepaintPort();
     // Centred on the desktop, as the program has always opened.
     adjustSize();
+    fixedWidth_ = width();
+    ShowPortStatus();
     if (const QScreen* desktop = screen()) move(desktop->availableGeometry().center() - rect().center());
 }
 
 MainWindow::~MainWindow() {
+    connection_.SetOnDeviceGone(nullptr);
     document_.SetObserver(nullptr);
     document_.SetInstrument(nullptr);
 }
@@ -127,10 +143,10 @@ void MainWindow::BuildActions() {
     MenuCom2 = make("MenuCom2", QStringLiteral("2"), QString(), nullptr, {}, &MainWindow::MenuCom2Click);
     MenuCom1->setCheckable(true);
     MenuCom2->setCheckable(true);
-    CheckComItem(1);
 
     // The menu items' own hints differ from the tool bar's for Get and Put; the tool tips are the
-    // tool bar's, the menu's travel as status tips (no status line shows them).
+    // tool bar's, the menu's travel as status tips (the status line shows them while the pointer
+    // is on the item).
     MeasMenuGet->setStatusTip(QStringLiteral("Считать результаты измерений из прибора"));
     MeasMenuPut->setStatusTip(QStringLiteral("Записать результаты измерений в прибор"));
 
@@ -142,9 +158,14 @@ void MainWindow::BuildActions() {
     meas->addAction(MeasMenuExit);
     menuBar()->addAction(CablesMenu);
     QMenu* setup = menuBar()->addMenu(QStringLiteral("Настройки"));
-    QMenu* com = setup->addMenu(QStringLiteral("COM порт"));
-    com->setObjectName(QStringLiteral("MenuSetupCOM"));
-    com->addActions({MenuCom1, MenuCom2});
+    MenuSetupCOM = setup->addMenu(QStringLiteral("COM порт"));
+    MenuSetupCOM->setObjectName(QStringLiteral("MenuSetupCOM"));
+    MenuSetupCOM->addActions({MenuCom1, MenuCom2});
+    // The devices found follow the separator; where no events come, opening the menu finds them.
+    MenuSetupCOM->addSeparator();
+    connect(MenuSetupCOM, &QMenu::aboutToShow, this, [this] {
+        if (follower_) Carry(follower_->MenuOpening());
+    });
     QMenu* help = menuBar()->addMenu(QStringLiteral("?"));
     help->addAction(HelpMenuAbout);
 
@@ -291,6 +312,7 @@ bool MainWindow::OpenAtStart(const QString& path) {
 }
 
 void MainWindow::FormCreate() {
+    StartFollowingPorts();
     QString error;
     bool portTried = false;
     switch (LoadSettings(settings_, error)) {
@@ -302,35 +324,144 @@ void MainWindow::FormCreate() {
             break;
         case SettingsLoad::Loaded:
             document_.SetStartFolder(MeasurementStartFolder(settings_).toUtf8().toStdString());
-            // 0 is what a first run that never picked a port stores: no port to open, and no
-            // error box at every start about a port that does not exist.
-            if (settings_.comNumber < 1) break;
-            portTried = true;
-            // The check mark follows the port only for the two numbers the menu offers.
-            if (OpenCom(settings_.comNumber) && (settings_.comNumber == 1 || settings_.comNumber == 2))
-                CheckComItem(settings_.comNumber);
+            portTried = StartPort();
             break;
     }
     // A device named on the command line is opened for this run even when the settings name no
-    // port; the menu's check marks and the stored number stay as they were.
-    if (!portTried && !portOverride_.isEmpty()) OpenCom(1);
+    // port; the menu's check marks and the stored choice stay as they were.
+    if (!portTried && !portOverride_.isEmpty()) Carry(follower_->ChooseCom(0, portOverride_.toStdString()));
     ClearMeasurement();
+    RepaintPort();
+}
+
+void MainWindow::StartFollowingPorts() {
+    if (follower_) return;
+    if (!monitor_) monitor_ = zemrik::OpenPortMonitor();
+    follower_ = std::make_unique<zemrik::PortFollower>(*monitor_);
+    if (monitor_->Fd() >= 0) {
+        monitorNotifier_ = std::make_unique<QSocketNotifier>(monitor_->Fd(), QSocketNotifier::Read);
+        connect(monitorNotifier_.get(), &QSocketNotifier::activated, this, [this] { MonitorReadable(); });
+    }
+    RebuildDeviceItems();
+    // Where udev does not run, devices still come and go, only with less said about them: said
+    // once on stderr, and kept in the port's tool tip.
+    const std::string notice = follower_->TakeNotice();
+    if (!notice.empty()) std::fprintf(stderr, "%s\n", notice.c_str());
+    portNotice_ = FromUtf8(notice);
+}
+
+bool MainWindow::StartPort() {
+    // zemrik --port PATH stands in for the stored COM number this run; a remembered device waits.
+    if (!portOverride_.isEmpty()) {
+        if (settings_.comNumber < 1) return false;
+        Carry(follower_->Start({}, settings_.comNumber, portOverride_.toStdString()));
+        return true;
+    }
+    // 0 is what a first run that never picked a port stores: no port to open, and no error box at
+    // every start about a port that does not exist.
+    if (settings_.portDevice.isEmpty() && settings_.comNumber < 1) return false;
+    const QString comPath = settings_.comNumber > 0 ? ComDevicePath(settings_.comNumber) : QString();
+    Carry(follower_->Start(settings_.portDevice.toStdString(), settings_.comNumber, comPath.toStdString()));
+    return true;
+}
+
+bool MainWindow::Carry(const zemrik::PortStep& step) {
+    if (step.listChanged) RebuildDeviceItems();
+    bool opened = false;
+    if (step.action != zemrik::PortStep::Action::None && ExchangeRunning()) {
+        deferredStep_ = step;
+        deferredStep_->listChanged = false;
+    } else if (step.action == zemrik::PortStep::Action::Close) {
+        connection_.Close();
+        document_.SetInstrument(nullptr);
+        if (cableWindow_ != nullptr) cableWindow_->SetInstrument(nullptr);
+    } else if (step.action == zemrik::PortStep::Action::Open) {
+        const zemrik::DeviceError error = connection_.Open(zemrik::kPathPortNumber, step.path);
+        opened = error == zemrik::DeviceError::None;
+        const zemrik::PortStep after = follower_->Opened(opened);
+        if (after.remember) settings_.portDevice = FromUtf8(*after.remember);
+        document_.SetInstrument(OpenInstrument());
+        if (cableWindow_ != nullptr) cableWindow_->SetInstrument(OpenInstrument());
+        // The menu and the status line say how it ended before the box does.
+        RepaintPort();
+        if (!opened && step.reportFailure) {
+            QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
+                            QString::fromUtf8(zemrik::PortOpenErrorText), QMessageBox::Ok, this);
+            box.setInformativeText(FromUtf8(zemrik::PortOpenReason(error, step.path)));
+            box.exec();
+        }
+    }
+    RepaintPort();
+    return opened;
+}
+
+void MainWindow::RunDeferredPortStep() {
+    if (!deferredStep_ || ExchangeRunning()) return;
+    const zemrik::PortStep step = *deferredStep_;
+    deferredStep_.reset();
+    Carry(step);
+}
+
+void MainWindow::MonitorReadable() {
+    if (follower_) Carry(follower_->MonitorReadable());
+}
+
+void MainWindow::DeviceGone() {
+    // Queued: by now the port may have been closed, or opened again on a device that is there.
+    if (follower_ && connection_.DeviceGone()) Carry(follower_->PortGone());
+}
+
+void MainWindow::RebuildDeviceItems() {
+    // Later, not now: the item may be the one whose click led here.
+    for (QAction* item : MenuDevices) {
+        MenuSetupCOM->removeAction(item);
+        item->deleteLater();
+    }
+    MenuDevices.clear();
+    if (!follower_) return;
+    const auto& devices = follower_->Devices();
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        QString text = FromUtf8(devices[i].MenuText());
+        auto* item = new QAction(text.replace(QLatin1Char('&'), QStringLiteral("&&")), MenuSetupCOM);
+        item->setObjectName(QStringLiteral("MenuDevice%1").arg(i));
+        item->setCheckable(true);
+        connect(item, &QAction::triggered, this, [this, i] { MenuDeviceClick(i); });
+        MenuSetupCOM->addAction(item);
+        MenuDevices.push_back(item);
+    }
+}
+
+void MainWindow::RepaintPort() {
+    const int com = follower_ ? follower_->CheckedCom() : 1;
+    MenuCom1->setChecked(com == 1);
+    MenuCom2->setChecked(com == 2);
+    const std::optional<std::size_t> device = follower_ ? follower_->CheckedDevice() : std::nullopt;
+    for (std::size_t i = 0; i < MenuDevices.size(); ++i) MenuDevices[i]->setChecked(device == i);
+    portText_ = follower_ ? FromUtf8(follower_->StatusText()) : QStringLiteral("Порт не выбран");
+    ShowPortStatus();
     UpdateCommands();
 }
 
-bool MainWindow::OpenCom(int n) {
-    const std::string path = (portOverride_.isEmpty() ? ComDevicePath(n) : portOverride_).toStdString();
-    const zemrik::DeviceError error = connection_.Open(n, path);
-    const bool opened = error == zemrik::DeviceError::None;
-    document_.SetInstrument(opened ? &connection_.Device() : nullptr);
-    UpdateCommands();
-    if (!opened) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Ошибка"),
-                        QString::fromUtf8(zemrik::PortOpenErrorText), QMessageBox::Ok, this);
-        box.setInformativeText(FromUtf8(zemrik::PortOpenReason(error, path)));
-        box.exec();
-    }
-    return opened;
+void MainWindow::ShowPortStatus() {
+    if (fixedWidth_ == 0) return;
+    // The window keeps its size: the port gets what the line has left beside a passing message,
+    // shortened in the middle when that is not enough (a path's end and the speed stay), and
+    // whole in its tool tip.
+    const QString message = statusBar()->currentMessage();
+    int room = fixedWidth_ - 16;
+    if (!message.isEmpty()) room -= statusBar()->fontMetrics().horizontalAdvance(message) + 16;
+    room = std::max(room, 48);
+    PortStatus->setMaximumWidth(room);
+    PortStatus->setText(PortStatus->fontMetrics().elidedText(portText_, Qt::ElideMiddle, room));
+    PortStatus->setToolTip(portNotice_.isEmpty() ? portText_ : portText_ + QLatin1Char('\n') + portNotice_);
+}
+
+bool MainWindow::ExchangeRunning() const {
+    return document_.Busy() || (cableWindow_ != nullptr && cableWindow_->Document().Busy());
+}
+
+zemrik::InstrumentProtocol* MainWindow::OpenInstrument() {
+    return connection_.IsOpen() && (!follower_ || follower_->IsOpen()) ? &connection_.Device() : nullptr;
 }
 
 void MainWindow::MenuCom1Click() { ComItemClick(1); }
@@ -338,17 +469,17 @@ void MainWindow::MenuCom2Click() { ComItemClick(2); }
 
 void MainWindow::ComItemClick(int n) {
     // Qt has already toggled the item; its mark is ours to set.
-    CheckComItem(checkedCom_);
-    if (document_.Busy()) return;
-    if (!OpenCom(n)) return;  // the port stays closed, the number and the mark stay
-    settings_.comNumber = n;
-    CheckComItem(n);
+    RepaintPort();
+    if (document_.Busy() || !follower_) return;
+    const QString path = portOverride_.isEmpty() ? ComDevicePath(n) : portOverride_;
+    // The port stays closed, the number and the mark stay, when it does not open.
+    if (Carry(follower_->ChooseCom(n, path.toStdString()))) settings_.comNumber = n;
 }
 
-void MainWindow::CheckComItem(int n) {
-    checkedCom_ = n;
-    MenuCom1->setChecked(n == 1);
-    MenuCom2->setChecked(n == 2);
+void MainWindow::MenuDeviceClick(std::size_t i) {
+    RepaintPort();
+    if (document_.Busy() || !follower_) return;
+    Carry(follower_->ChooseDevice(i));
 }
 
 void MainWindow::OpenBtnClick() { Apply(document_.Open()); }
@@ -382,14 +513,18 @@ void MainWindow::CablesBtnClick() {
     if (document_.Busy()) return;
     if (newForm_ == nullptr) return;
     std::string lastTable = settings_.lastCablesTbl.toUtf8().toStdString();
-    zemrik::CableWindowContext context{cables_, connection_.IsOpen() ? &connection_.Device() : nullptr,
-                                       lastTable, document_.OpenFolder(), *prompt_};
+    zemrik::CableWindowContext context{cables_, OpenInstrument(), lastTable, document_.OpenFolder(),
+                                       *prompt_};
     {
         CableTableWindow form(this, context, *newForm_, waitForm_);
+        // The port follows the devices while the window shows, and the window follows the port.
         cableWindow_ = &form;
+        connect(&form, &CableTableWindow::ExchangeFinished, this, &MainWindow::RunDeferredPortStep,
+                Qt::QueuedConnection);
         form.exec();
         cableWindow_ = nullptr;
     }
+    RunDeferredPortStep();
     settings_.lastCablesTbl = FromUtf8(lastTable);
     UpdateCommands();
 }
@@ -407,7 +542,7 @@ void MainWindow::StopRequested() {
 }
 
 void MainWindow::CloseWhenIdle() {
-    if (document_.Busy() || (cableWindow_ != nullptr && cableWindow_->Document().Busy())) {
+    if (ExchangeRunning()) {
         QTimer::singleShot(IdleCheckMs, this, &MainWindow::CloseWhenIdle);
         return;
     }
@@ -470,7 +605,7 @@ void MainWindow::ClearMeasurement() {
 }
 
 void MainWindow::UpdateCommands() {
-    const zemrik::CommandStates s = document_.Commands(connection_.IsOpen());
+    const zemrik::CommandStates s = document_.Commands(OpenInstrument() != nullptr);
     MeasMenuOpen->setEnabled(s.open);
     MeasMenuSave->setEnabled(s.save);
     MeasMenuSaveAs->setEnabled(s.save);
@@ -482,6 +617,7 @@ void MainWindow::UpdateCommands() {
     CablesBtn->setEnabled(s.cables);
     MenuCom1->setEnabled(s.comPort);
     MenuCom2->setEnabled(s.comPort);
+    for (QAction* item : MenuDevices) item->setEnabled(s.comPort);
     HelpMenuAbout->setEnabled(s.about);
     // The list and the panel take no input while an exchange works on the list.
     const bool idle = !document_.Busy();
@@ -588,6 +724,8 @@ void MainWindow::Progress(int done, int total) {
 }
 
 void MainWindow::ExchangeEnded() {
+    if (deferredStep_)
+        QMetaObject::invokeMethod(this, &MainWindow::RunDeferredPortStep, Qt::QueuedConnection);
     if (listCatchUp_.isActive()) {
         listCatchUp_.stop();
         ShowRecordsRead();

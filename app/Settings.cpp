@@ -49,6 +49,8 @@ SettingsLoad LoadSettings(AppSettings& s, QString& errorText) {
     const int number = com.typeId() == QMetaType::QStringList ? 0 : com.toString().trimmed().toInt(&ok);
     if (!ok) return fail("Invalid data type for '%1'", "ComNumber");
     s.comNumber = number;
+    if (!ReadText(store, QStringLiteral("PortDevice"), s.portDevice))
+        return fail("Invalid data type for '%1'", "PortDevice");
 
     // Registered for a help viewer to find; the program itself never opens it.
     if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -64,6 +66,11 @@ bool SaveSettings(const AppSettings& s, QString& errorText) {
     store.setValue(QStringLiteral("AppPath"), s.appPath);
     store.setValue(QStringLiteral("ComNumber"), s.comNumber);
     store.setValue(QStringLiteral("LastCablesTbl"), s.lastCablesTbl);
+    // A file that never had a device chosen stays as it was.
+    if (s.portDevice.isEmpty())
+        store.remove(QStringLiteral("PortDevice"));
+    else
+        store.setValue(QStringLiteral("PortDevice"), s.portDevice);
     store.sync();
     if (store.status() != QSettings::NoError) {
         errorText = QStringLiteral("Failed to set data for 'AppPath'");

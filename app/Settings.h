@@ -9,6 +9,9 @@ struct AppSettings {
     QString appPath;
     QString lastCablesTbl;
     int comNumber = 0;
+    // The stable path of the serial device chosen from the menu ("PortDevice"); empty when a COM
+    // item is the choice. It wins over comNumber, which keeps its value beside it.
+    QString portDevice;
 };
 
 enum class SettingsLoad {
@@ -17,12 +20,13 @@ enum class SettingsLoad {
     Error    // "ComNumber" missing or not a number: errorText says which; values read before it stay
 };
 
-// Reads AppPath, LastCablesTbl and ComNumber in that order. On Loaded the application property
-// "helpFile" holds AppPath + "/Zemrik.hlp" (registered, never opened).
+// Reads AppPath, LastCablesTbl, ComNumber and PortDevice in that order. On Loaded the application
+// property "helpFile" holds AppPath + "/Zemrik.hlp" (registered, never opened).
 SettingsLoad LoadSettings(AppSettings& s, QString& errorText);
 
-// Writes AppPath, ComNumber and LastCablesTbl; other keys of the file (Ports/...) stay. False
-// with errorText "Failed to set data for 'AppPath'" when the file could not be written.
+// Writes AppPath, ComNumber and LastCablesTbl, then PortDevice (removed when empty); other keys of
+// the file (Ports/...) stay. False with errorText "Failed to set data for 'AppPath'" when the file
+// could not be written.
 bool SaveSettings(const AppSettings& s, QString& errorText);
 
 // The device of COM port n: the settings key "Ports/COMn" when present, else /dev/ttyS(n-1).

@@ -34,6 +34,9 @@ public:
     CableTableDocument(CableWindowContext context, CableParametersDialog& dialog, std::string sep);
 
     void SetObserver(ExchangeObserver* observer) { observer_ = observer; }
+    // The port opened or closed while the window shows (a device pulled out or plugged back in);
+    // never during an exchange.
+    void SetInstrument(InstrumentCables* instrument) { context_.instrument = instrument; }
 
     // The window has opened: loads the remembered table file, else shows the table the program
     // holds (with no file, so Save asks for a name).

@@ -21,7 +21,9 @@ const CLI::Validator PortArgument(
     },
     "", "PORT");
 
-bool NeedsPort(CommandId id) { return id != CommandId::Show && id != CommandId::CablesShow; }
+bool NeedsPort(CommandId id) {
+    return id != CommandId::Show && id != CommandId::CablesShow && id != CommandId::Ports;
+}
 
 std::string FailureMessage(const CLI::App*, const CLI::Error& e) { return UsageErrorText(e.what()); }
 
@@ -80,8 +82,10 @@ struct Parser {
     Parser() {
         app.fallthrough();  // --port may follow the command as well as come before it
         app.failure_message(FailureMessage);
-        app.add_option("--port", port,
-                       "the instrument's serial port: a device path, or COM number N (/dev/ttyS<N-1>)")
+        app.add_option(
+               "--port", port,
+               "the instrument's serial port: a device path (a node, or the stable path `ports` prints), or "
+               "COM number N (/dev/ttyS<N-1>)")
             ->check(PortArgument)
             ->type_name("PATH|N")
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a script may override its default
@@ -124,6 +128,14 @@ struct Parser {
         FileArgument(
             *Command(*cables, "put", "write a cable table file into the instrument", CommandId::CablesPut),
             "FILE.cbl", "the cable table file");
+        CLI::App* ports =
+            Command(app, "ports", "list the serial devices present, as the port menu does", CommandId::Ports);
+        JsonFlag(*ports);
+        ports
+            ->add_flag("--watch", request.watch,
+                       "print a line per device plugged in or pulled out (with --json, an object a line), "
+                       "until stopped")
+            ->disable_flag_override();
     }
 
     // What CLI11 cannot say on its own: which commands need --port and which refuse it.

@@ -12,12 +12,13 @@
 namespace zemrik::cli {
 
 // RunCommand (Commands.cpp) picks the command by this order.
-enum class CommandId { Show, CablesShow, List, Get, Put, Delete, CablesGet, CablesPut };
+enum class CommandId { Show, CablesShow, List, Get, Put, Delete, CablesGet, CablesPut, Ports };
 
 struct CliRequest {
     CommandId command = CommandId::Show;
     std::string file;                              // show, cables show, put, cables put
-    bool json = false;                             // show, cables show, list
+    bool json = false;                             // show, cables show, list, ports
+    bool watch = false;                            // ports
     std::optional<std::string> decimalSeparator;   // show, cables show: never empty when given
     PortChoice port;                               // the instrument commands
     std::string output;                            // get, cables get (-o)

@@ -49,4 +49,7 @@ int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& repor
 int RunCablesGet(const CliRequest& request, InstrumentAccess& access, Report& report);
 int RunCablesPut(const CliRequest& request, InstrumentAccess& access, Report& report);
 
+// The serial devices (PortsCommand.cpp); leaves `access` alone.
+int RunPorts(const CliRequest& request, InstrumentAccess& access, Report& report);
+
 }  // namespace zemrik::cli

@@ -171,6 +171,7 @@ ZEMRIK_HANDLER_SETTER(SetOnRLSDSignal, TNotifyEvent, onRLSDSignal)
 ZEMRIK_HANDLER_SETTER(SetOnTriggerAvail, TTriggerAvailEvent, onTriggerAvail)
 ZEMRIK_HANDLER_SETTER(SetOnTxEmptySignal, TNotifyEvent, onTxEmptySignal)
 ZEMRIK_HANDLER_SETTER(SetOnDTRSignal, TNotifyEvent, onDTRSignal)
+ZEMRIK_HANDLER_SETTER(SetOnDeviceGone, TNotifyEvent, onDeviceGone)
 #undef ZEMRIK_HANDLER_SETTER
 
 void TCustomCommPort::HandleTC32Event(TObject* /*sender*/, std::uint32_t status) {

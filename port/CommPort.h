@@ -145,6 +145,10 @@ public:
     void SetOnTriggerAvail(TTriggerAvailEvent handler);
     void SetOnTxEmptySignal(TNotifyEvent handler);
     void SetOnDTRSignal(TNotifyEvent handler);
+    // Raised once per open when the device is found gone (read or event wait failed with it
+    // vanished), not while the port closes. Closing the port inside it would wait for the worker
+    // that raised it: queue the close instead.
+    void SetOnDeviceGone(TNotifyEvent handler);
 
     // Data transfer.
     int PutBlock(const std::uint8_t* data, int count) override;

@@ -125,7 +125,15 @@ void PortShared::NotifyData() const {
 }
 
 void PortShared::NotifyGone() {
-    if (!goneNotified_.exchange(true)) NotifyData();
+    if (goneNotified_.exchange(true)) return;
+    NotifyData();
+    // A device that vanishes while the port closes is no news to its owner.
+    if (closing || !Handlers().onDeviceGone) return;
+    calls.Call(
+        [this] {
+            if (auto handler = Handlers().onDeviceGone) handler(&sender);
+        },
+        [this] { NotifyData(); });
 }
 
 // ---- Worker threads ----

@@ -59,6 +59,7 @@ struct PortHandlers {
     TTriggerAvailEvent onTriggerAvail;
     TNotifyEvent onTxEmptySignal;
     TNotifyEvent onDTRSignal;
+    TNotifyEvent onDeviceGone;
 };
 
 // What the port and its workers share. The port owns it; workers get a reference.
@@ -107,7 +108,8 @@ public:
     void SetDataNotifier(std::function<void()> notifier);
     // Rings the data notifier (any thread).
     void NotifyData() const;
-    // Rings it once per open when the device is found gone.
+    // Rings it once per open when the device is found gone, and then hands onDeviceGone to the
+    // main thread unless the port is closing. Workers only.
     void NotifyGone();
     void ResetGone() { goneNotified_ = false; }
 

@@ -44,6 +44,19 @@ void InstrumentConnection::Close() {
     if (port_.Open() || port_.Enabled()) port_.SetOpen(false);
 }
 
+bool InstrumentConnection::DeviceGone() const {
+    const SerialDevice* device = port_.Handle();
+    return device != nullptr && device->IsGone();
+}
+
+void InstrumentConnection::SetOnDeviceGone(std::function<void()> handler) {
+    if (!handler) {
+        port_.SetOnDeviceGone(nullptr);
+        return;
+    }
+    port_.SetOnDeviceGone([handler = std::move(handler)](TObject*) { handler(); });
+}
+
 std::uint64_t InstrumentConnection::Ticks() {
     const SerialDevice* device = port_.Handle();
     if ((device != nullptr && device->IsGone()) || (step_.stopRequested && step_.stopRequested()))

@@ -47,6 +47,12 @@ public:
     DeviceError Open(int comNumber, const std::string& path);
     void Close();
     bool IsOpen() const { return port_.Enabled(); }
+    // True while the open port's device is gone; false when closed.
+    bool DeviceGone() const;
+    // Told on this thread, once per open, when the port finds its device gone (an adapter pulled,
+    // the emulator ended). The port cannot be closed from inside it: queue the close, and check
+    // DeviceGone then, since the port may have been opened again meanwhile.
+    void SetOnDeviceGone(std::function<void()> handler);
 
     InstrumentProtocol& Device() { return instrument_; }
 

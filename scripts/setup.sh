@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config libudev-dev
   libgtest-dev libgmock-dev googletest
   nlohmann-json3-dev libcli11-dev
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core xvfb xauth

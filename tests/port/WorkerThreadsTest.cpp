@@ -73,7 +73,8 @@ TEST(WorkerThreads, MakingRoomInAFullReceiveBufferFetchesTheRest) {
 // Bytes, a worker's call and a vanished device each ring the notifier; workers block stop signals.
 TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     std::atomic<int> rung{0};
-    int served = 0;  // main thread only
+    int served = 0, gone = 0;  // main thread only
+    std::thread::id toldOn;
     FakePortRig rig;
     TCommPort& port = *rig.port;
     port.SetDataNotifier([&] { ++rung; });
@@ -104,17 +105,21 @@ TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     port.SetOnTriggerAvail(nullptr);
 
     // A vanished device's threads neither spin (a handful of calls in 300 ms, not thousands) nor
-    // block the close.
+    // block the close; the owner hears of it once, on the main thread.
     // A worker may still be inside an OnTriggerAvail it began before the handler went: serve it.
     const int beforeGone = rung;
+    port.SetOnDeviceGone([&](TObject*) { ++gone, toldOn = std::this_thread::get_id(); });
     rig.fake->Vanish();
-    ASSERT_TRUE(rig.Pump([&] { return rung > beforeGone; }));
+    ASSERT_TRUE(rig.Pump([&] { return rung > beforeGone && gone == 1; }));
+    EXPECT_EQ(toldOn, std::this_thread::get_id());
     std::uint8_t bytes[2] = {5, 6};
     EXPECT_EQ(port.PutBlock(bytes, 2), 2);  // accepted into memory; it can never leave
     const int calls = rig.fake->WorkerCalls();
     EXPECT_FALSE(rig.fake->WaitUntil([&] { return rig.fake->WorkerCalls() - calls >= 40; },
                                      std::chrono::milliseconds(300)));
     EXPECT_EQ(port.GetInBuffUsed(), 3);  // what had arrived can still be taken
+    rig.calls.RunPending();
+    EXPECT_EQ(gone, 1);
     port.SetOpen(false);
     EXPECT_EQ(rig.fake->Closes(), 1);
     EXPECT_EQ(rig.fake->WorkerCallsOpenToStopSignals(), 0);
