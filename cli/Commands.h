@@ -46,4 +46,7 @@ int RunDelete(const CliRequest& request, InstrumentAccess& access, Report& repor
 int RunCablesGet(const CliRequest& request, InstrumentAccess& access, Report& report);
 int RunCablesPut(const CliRequest& request, InstrumentAccess& access, Report& report);
 
+// CSV export of a measurement file (ExportCommand.cpp); it leaves `access` alone.
+int RunExport(const CliRequest& request, InstrumentAccess& access, Report& report);
+
 }  // namespace zemrik::cli
