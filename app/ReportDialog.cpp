@@ -129,7 +129,8 @@ std::vector<int> ReportDialog::ChosenLines() const {
 
 zemrik::ReportContent ReportDialog::Content() const {
     zemrik::ReportFields fields{Utf8(siteEdit_->text().trimmed()), Utf8(cableEdit_->text().trimmed()),
-                                Utf8(operatorEdit_->text().trimmed()), Utf8(noteEdit_->toPlainText().trimmed())};
+                                Utf8(operatorEdit_->text().trimmed()),
+                                Utf8(noteEdit_->toPlainText().trimmed())};
     zemrik::ReportSource source = source_;
     source.madeAt = ReportNow();
     source.version = Utf8(QCoreApplication::applicationVersion());
@@ -163,7 +164,8 @@ bool ReportDialog::SavePdf() {
     const QByteArray pdf = ReportPdf(Content());
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(pdf.constData());
     if (pdf.isEmpty() ||
-        !zemrik::WriteFileAtomically(*path, std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(pdf.size())))) {
+        !zemrik::WriteFileAtomically(
+            *path, std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(pdf.size())))) {
         prompt_->Error(zemrik::WriteErrorText(*path), zemrik::WriteErrorCaption);
         return false;
     }
@@ -171,8 +173,7 @@ bool ReportDialog::SavePdf() {
 }
 
 void ReportDialog::PaintOn(QPrinter& printer) {
-    if (PaintReport(printer, Content()) == 0)
-        prompt_->Error("Не удалось напечатать отчет.", "Печать");
+    if (PaintReport(printer, Content()) == 0) prompt_->Error("Не удалось напечатать отчет.", "Печать");
 }
 
 void ReportDialog::Print() {

@@ -21,7 +21,9 @@ using zemrik::ReportTable;
 
 namespace {
 
-QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+QString Text(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
 
 // Page geometry in millimetres: a wider left margin for a binder.
 constexpr double MarginLeft = 20;
@@ -151,8 +153,8 @@ private:
         switch (block.kind) {
             case BlockKind::Heading:
                 p.setFont(headingFont_);
-                p.drawText(QRectF(left_, y, width_, LineHeight(headingFont_)), Qt::AlignHCenter | Qt::AlignTop,
-                           Text(report_.heading));
+                p.drawText(QRectF(left_, y, width_, LineHeight(headingFont_)),
+                           Qt::AlignHCenter | Qt::AlignTop, Text(report_.heading));
                 break;
             case BlockKind::Fields:
                 DrawFields(y);
@@ -181,7 +183,8 @@ private:
                 p.setFont(fieldFont_);
                 double line = y + Mm(14);
                 for (const std::string& text : report_.signature) {
-                    p.drawText(QRectF(left_, line, width_, LineHeight(fieldFont_)), Qt::AlignLeft, Text(text));
+                    p.drawText(QRectF(left_, line, width_, LineHeight(fieldFont_)), Qt::AlignLeft,
+                               Text(text));
                     line += LineHeight(fieldFont_);
                 }
                 break;
@@ -249,13 +252,14 @@ private:
                 const double width = Mm(table.columns[c].widthMm);
                 const Qt::Alignment align = table.columns[c].align == CellAlign::Right    ? Qt::AlignRight
                                             : table.columns[c].align == CellAlign::Center ? Qt::AlignHCenter
-                                                                                         : Qt::AlignLeft;
+                                                                                          : Qt::AlignLeft;
                 const double textWidth = width - 2 * Mm(CellPadX);
                 double line = y + Mm(CellPadY);
                 for (const std::string& text : row->cells[c]) {
                     // Never into the next cell: a text too long for its column ends in an ellipsis.
                     const QString shown = metrics.elidedText(Text(text), Qt::ElideRight, textWidth);
-                    p.drawText(QRectF(x + Mm(CellPadX), line, textWidth, lineHeight), align | Qt::AlignTop, shown);
+                    p.drawText(QRectF(x + Mm(CellPadX), line, textWidth, lineHeight), align | Qt::AlignTop,
+                               shown);
                     line += lineHeight;
                 }
                 x += width;

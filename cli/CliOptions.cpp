@@ -77,7 +77,8 @@ struct Parser {
     // Checked against the file once it is read.
     void RecordsOption(CLI::App& command) {
         recordsOptions.push_back(
-            command.add_option("--records", records, "record numbers of the file, from 0, separated by commas")
+            command
+                .add_option("--records", records, "record numbers of the file, from 0, separated by commas")
                 ->delimiter(',')
                 ->check(NonEmpty)  // an unset shell variable must not pass for record 0
                 ->allow_extra_args(false)

@@ -40,14 +40,14 @@ constexpr std::array<ValueColumn, 10> ValueColumns{{
     {"Lx, м", &MeasurementTexts::LxLbl, 0},
 }};
 
-constexpr std::array<std::string_view, 6> SectionHeadings{"", ": C, нФ/км", ": R, Ом/км",
+constexpr std::array<std::string_view, 6> SectionHeadings{"",        ": C, нФ/км", ": R, Ом/км",
                                                           ": d, мм", ": материал", ": длина, м"};
 
 // The record field behind value column c for this kind: the panel shows a kind 4 value (pair
 // AB) in the row of pair BC, and the ratio's distance in the row of Lx.
 std::size_t FieldOffset(std::size_t column, int kind) {
-    constexpr std::array<std::size_t, 10> offsets{rec::Rs,   rec::dR,   rec::Cxab, rec::Cxbc, rec::Cxac,
-                                                  rec::K,    rec::Riab, rec::Ribc, rec::Riac, rec::Lx};
+    constexpr std::array<std::size_t, 10> offsets{rec::Rs, rec::dR,   rec::Cxab, rec::Cxbc, rec::Cxac,
+                                                  rec::K,  rec::Riab, rec::Ribc, rec::Riac, rec::Lx};
     if (kind == KindRi && column == 7) return rec::Riab;
     if (kind == KindCl && column == 9) return rec::LxCl;
     return offsets[column];
@@ -70,7 +70,8 @@ std::string ShiftDecimal(std::string_view text, int shift) {
         digits.insert(0, static_cast<std::size_t>(1 - pointAt), '0');
         pointAt = 1;
     }
-    if (pointAt > static_cast<long>(digits.size())) digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
+    if (pointAt > static_cast<long>(digits.size()))
+        digits.append(static_cast<std::size_t>(pointAt) - digits.size(), '0');
     std::string whole = digits.substr(0, static_cast<std::size_t>(pointAt));
     std::string fraction = digits.substr(static_cast<std::size_t>(pointAt));
     whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size() - 1));
@@ -140,7 +141,8 @@ std::string CsvNumber(float v, int decimalShift, std::string_view decimalSeparat
     if (!std::isfinite(v)) return {};
     // Fixed notation of the largest float is 39 digits; the smallest has 45 decimals.
     std::array<char, 128> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), v, std::chars_format::fixed);
+    const auto result =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), v, std::chars_format::fixed);
     return WithSeparator(ShiftDecimal(std::string_view(buffer.data(), result.ptr), decimalShift),
                          decimalSeparator);
 }
@@ -161,8 +163,9 @@ std::string BuildCsv(const MeasurementList& list, const std::vector<int>& lines,
     // As many section column groups as the record with the most sections needs.
     std::size_t sectionColumns = 0;
     for (int line : chosen)
-        sectionColumns = std::max(sectionColumns,
-                                  static_cast<std::size_t>(SectionCount(list.slots[static_cast<std::size_t>(line)])));
+        sectionColumns =
+            std::max(sectionColumns,
+                     static_cast<std::size_t>(SectionCount(list.slots[static_cast<std::size_t>(line)])));
 
     std::vector<std::string> headings{"№", "Имя", "Вид"};
     for (const ValueColumn& column : ValueColumns) headings.emplace_back(column.heading);

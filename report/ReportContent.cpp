@@ -36,17 +36,17 @@ std::vector<std::string> ValueLines(const MeasurementTexts& t) {
 
 ReportTable RecordTable() {
     ReportTable table;
-    table.columns = {{"№", 10, CellAlign::Right},          {"Имя", 32, CellAlign::Left},
-                     {"Вид", 16, CellAlign::Left},          {"Значения", 50, CellAlign::Left},
-                     {"", 50, CellAlign::Left},             {"t", 14, CellAlign::Right}};
+    table.columns = {{"№", 10, CellAlign::Right},  {"Имя", 32, CellAlign::Left},
+                     {"Вид", 16, CellAlign::Left}, {"Значения", 50, CellAlign::Left},
+                     {"", 50, CellAlign::Left},    {"t", 14, CellAlign::Right}};
     return table;
 }
 
 ReportTable SectionTable() {
     ReportTable table;
-    table.columns = {{"№", 10, CellAlign::Right}, {"Кабель", 34, CellAlign::Left},
-                     {"C", 30, CellAlign::Right}, {"R", 30, CellAlign::Right},
-                     {"d", 20, CellAlign::Right}, {"Материал", 24, CellAlign::Left},
+    table.columns = {{"№", 10, CellAlign::Right},    {"Кабель", 34, CellAlign::Left},
+                     {"C", 30, CellAlign::Right},    {"R", 30, CellAlign::Right},
+                     {"d", 20, CellAlign::Right},    {"Материал", 24, CellAlign::Left},
                      {"Длина", 24, CellAlign::Right}};
     return table;
 }

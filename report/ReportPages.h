@@ -33,8 +33,8 @@ struct ReportBlock {
 std::vector<ReportBlock> ReportBlocks(const ReportContent& report);
 
 struct PlacedBlock {
-    int block = 0;    // index into the blocks
-    double top = 0;   // from the top of the page's body, in the unit of the heights
+    int block = 0;   // index into the blocks
+    double top = 0;  // from the top of the page's body, in the unit of the heights
 };
 using ReportPage = std::vector<PlacedBlock>;
 

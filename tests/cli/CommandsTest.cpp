@@ -132,12 +132,14 @@ TEST_F(CommandsTest, ExportWritesTheChosenRecordsAsCsv) {
     const MeasurementRecord dr = test::RecordBuilder("D").Kind(KindDR).Value(rec::dR, -1.25f).Temp(20);
     const std::string zmk = WriteZmk({rs, dr, rs});
     const std::string csv = folder_.File("out.csv");
-    ASSERT_EQ(Run({"export", zmk, "--records", "1,0,1", "-o", csv, "--decimal-separator", ","}), 0) << report_.err;
+    ASSERT_EQ(Run({"export", zmk, "--records", "1,0,1", "-o", csv, "--decimal-separator", ","}), 0)
+        << report_.err;
     EXPECT_EQ(report_.out, "Записей в CSV: 2 -> " + csv + "\n");
     const std::string heading =
         "\xEF\xBB\xBF№;Имя;Вид;Rs, Ом;ΔR, Ом;Cx(AB), нФ;Cx(BC), нФ;Cx(AC), нФ;Cx/Cl;Ri(AB), МОм;Ri(BC), МОм;"
         "Ri(AC), МОм;Lx, м;t, °С\r\n";
-    EXPECT_EQ(test::ReadWholeFile(csv), heading + "1;ЛИНИЯ;Rs;12,5;;;;;;;;;;23\r\n2;D;dR;;-1,25;;;;;;;;;0\r\n");
+    EXPECT_EQ(test::ReadWholeFile(csv),
+              heading + "1;ЛИНИЯ;Rs;12,5;;;;;;;;;;23\r\n2;D;dR;;-1,25;;;;;;;;;0\r\n");
     ASSERT_EQ(Run({"export", zmk, "--decimal-separator", "."}), 0);
     EXPECT_EQ(report_.out, heading + "1;ЛИНИЯ;Rs;12.5;;;;;;;;;;23\r\n2;D;dR;;-1.25;;;;;;;;;0\r\n" +
                                "3;ЛИНИЯ;Rs;12.5;;;;;;;;;;23\r\n");

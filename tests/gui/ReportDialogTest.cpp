@@ -29,8 +29,10 @@ protected:
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         list_.count = 200;
         for (int i = 0; i < 200; ++i)
-            list_.slots[static_cast<std::size_t>(i)] =
-                RecordBuilder("ПАРА " + std::to_string(i + 1)).Kind(0).Value(zemrik::rec::Rs, 10 + i).Temp(45);
+            list_.slots[static_cast<std::size_t>(i)] = RecordBuilder("ПАРА " + std::to_string(i + 1))
+                                                           .Kind(0)
+                                                           .Value(zemrik::rec::Rs, 10 + i)
+                                                           .Temp(45);
         list_.slots[0] = RecordBuilder("МАГИСТРАЛЬ")
                              .Kind(6)
                              .Value(zemrik::rec::Cxab, 123.4f)
@@ -68,11 +70,26 @@ TEST_F(ReportDialogTest, PdfHoldsThePanelTextsAndFieldsWithEmbeddedFonts) {
         dialog.NoteEdit()->setPlainText(QStringLiteral("после ремонта"));
         const std::string pdf = SavePdf(dialog);
         const std::string text = Run({"/usr/bin/pdftotext", "-layout", pdf, "-"});
-        for (const char* expected :
-             {"Протокол измерений", "ПС-110 Северная", "Иванов И. И.", "после ремонта", "линия.zmk", "МАГИСТРАЛЬ",
-              "Cx(AB): 123,4 нФ", "Cx(AC): > 3000 нФ", "Ri(AB): 1,5 MОм", "Ri(BC): > 20 ГОм", "23°С", "ПАРА 3",
-              "Rs: 12,0 Ом", "Запись № 1: МАГИСТРАЛЬ", "ТПП 10x2", "45,6 нФ/км", "0,40 мм", "Алюминий", "500,0 м",
-              "Стр. 1 из 1"})
+        for (const char* expected : {"Протокол измерений",
+                                     "ПС-110 Северная",
+                                     "Иванов И. И.",
+                                     "после ремонта",
+                                     "линия.zmk",
+                                     "МАГИСТРАЛЬ",
+                                     "Cx(AB): 123,4 нФ",
+                                     "Cx(AC): > 3000 нФ",
+                                     "Ri(AB): 1,5 MОм",
+                                     "Ri(BC): > 20 ГОм",
+                                     "23°С",
+                                     "ПАРА 3",
+                                     "Rs: 12,0 Ом",
+                                     "Запись № 1: МАГИСТРАЛЬ",
+                                     "ТПП 10x2",
+                                     "45,6 нФ/км",
+                                     "0,40 мм",
+                                     "Алюминий",
+                                     "500,0 м",
+                                     "Стр. 1 из 1"})
             EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
         EXPECT_EQ(text.find("ПАРА 2"), std::string::npos);  // not selected
         // Every font is embedded: pdffonts' "emb" column says yes on each font line.
@@ -93,7 +110,8 @@ TEST_F(ReportDialogTest, PdfHoldsThePanelTextsAndFieldsWithEmbeddedFonts) {
     const int count = std::stoi(pages.substr(at + 6));
     EXPECT_GE(count, 4);  // 200 rows do not fit on a few pages
     for (int p = 1; p <= count; ++p)
-        EXPECT_NE(text.find("Стр. " + std::to_string(p) + " из " + std::to_string(count)), std::string::npos) << p;
+        EXPECT_NE(text.find("Стр. " + std::to_string(p) + " из " + std::to_string(count)), std::string::npos)
+            << p;
     EXPECT_NE(text.find("ПАРА 200"), std::string::npos);
     EXPECT_NE(text.find("Измерения выполнил:"), std::string::npos);
 

@@ -60,12 +60,14 @@ TEST(CsvExportTest, PythonReadsBackTheSameNumbersWithEitherSeparator) {
         "#1.0 | ЛИНИЯ 1 | Rs | #12.5 |  |  |  |  |  |  |  |  |  | #23.0 |  |  |  |  |  | ",
         "#2.0 | A;B\"C | dR |  | > 100 Ом |  |  |  |  |  |  |  |  | #-15.0 |  |  |  |  |  | ",
         "#3.0 | C | Cx |  |  |  |  |  |  |  |  |  |  | #0.0 |  |  |  |  |  | ",
-        "#4.0 | L | Lx | #-5.0 |  |  |  |  |  |  |  |  | #1234.5 | #0.0 | КСПП | #24.5 | #28.5 | #0.9 | Медь | "
+        "#4.0 | L | Lx | #-5.0 |  |  |  |  |  |  |  |  | #1234.5 | #0.0 | КСПП | #24.5 | #28.5 | #0.9 | Медь "
+        "| "
         "#12345.6",
         // Pair AB's value sits in the BC column, as the panel shows it; the stored BC is not shown.
         "#5.0 | R | Ri |  |  |  |  |  |  |  | #1.2345677 |  |  | #0.0 |  |  |  |  |  | ",
         "#6.0 | K | Cx/Cl |  |  |  |  |  | #0.4567 |  |  |  | > 60 км | #0.0 |  |  |  |  |  | ",
-        "#7.0 | CR | Ri, Cx |  |  | #100.0 | #200.25 | > 3000 нФ |  | #0.999 | > 20 ГОм | #0.0 |  | #0.0 |  |  |  "
+        "#7.0 | CR | Ri, Cx |  |  | #100.0 | #200.25 | > 3000 нФ |  | #0.999 | > 20 ГОм | #0.0 |  | #0.0 |  "
+        "|  |  "
         "|  |  | ",
         "#8.0 | HELD | Cx/Cl |  |  |  |  |  |  |  |  |  |  | #0.0 |  |  |  |  |  | ",
     };
@@ -83,8 +85,9 @@ TEST(CsvExportTest, PythonReadsBackTheSameNumbersWithEitherSeparator) {
         const std::vector<std::string> raw = Lines(csv);
         EXPECT_EQ(raw[0].substr(0, 7), "\xEF\xBB\xBF№;");
         EXPECT_EQ(raw[2], "2;\"A;B\"\"C\";dR;;> 100 Ом;;;;;;;;;-15;;;;;;\r");
-        EXPECT_EQ(raw[7], separator == "," ? "7;CR;Ri, Cx;;;100;200,25;> 3000 нФ;;0,999;> 20 ГОм;0;;0;;;;;;\r"
-                                           : "7;CR;Ri, Cx;;;100;200.25;> 3000 нФ;;0.999;> 20 ГОм;0;;0;;;;;;\r");
+        EXPECT_EQ(raw[7], separator == ","
+                              ? "7;CR;Ri, Cx;;;100;200,25;> 3000 нФ;;0,999;> 20 ГОм;0;;0;;;;;;\r"
+                              : "7;CR;Ri, Cx;;;100;200.25;> 3000 нФ;;0.999;> 20 ГОм;0;;0;;;;;;\r");
     }
     // Without records with sections there are no section columns.
     EXPECT_EQ(Lines(BuildCsv(list, {0}, ","))[1], "1;ЛИНИЯ 1;Rs;12,5;;;;;;;;;;23\r");
@@ -92,9 +95,8 @@ TEST(CsvExportTest, PythonReadsBackTheSameNumbersWithEitherSeparator) {
 
 TEST(CsvExportTest, NumbersAreExactPlainAndNeverMinusZero) {
     const std::vector<std::tuple<float, int, std::string>> cases{
-        {1500, -3, "1,5"},       {0.1f, -3, "0,0001"},   {-0.0f, 0, "0"},
-        {1e-3f, 0, "0,001"},     {123456792, 0, "123456792"}, {-2.5f, -3, "-0,0025"},
-        {INFINITY, 0, ""},       {std::nanf(""), 0, ""},
+        {1500, -3, "1,5"},           {0.1f, -3, "0,0001"},   {-0.0f, 0, "0"},   {1e-3f, 0, "0,001"},
+        {123456792, 0, "123456792"}, {-2.5f, -3, "-0,0025"}, {INFINITY, 0, ""}, {std::nanf(""), 0, ""},
     };
     for (const auto& [value, shift, text] : cases) EXPECT_EQ(CsvNumber(value, shift, ","), text) << value;
     EXPECT_EQ(CsvField("x\ny"), "\"x\ny\"");

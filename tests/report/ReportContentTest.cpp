@@ -34,7 +34,8 @@ TEST(ReportContentTest, EveryKindShowsThePanelTextsWithCaptionsAndUnits) {
          {{"1"}, {"ЛИНИЯ 1"}, {"Rs"}, {"Rs: 12,5 Ом"}, {}, {"23°С"}}},
         {RecordBuilder("D").Kind(1).Value(rec::dR, 150).Temp(5),
          {{"2"}, {"D"}, {"dR"}, {"ΔR: > 100 Ом"}, {}, {"-15°С"}}},
-        {RecordBuilder("C").Kind(2).Value(rec::Cxab, nan).Temp(20), {{"3"}, {"C"}, {"Cx"}, {"Cx(AB): НД"}, {}, {"0°С"}}},
+        {RecordBuilder("C").Kind(2).Value(rec::Cxab, nan).Temp(20),
+         {{"3"}, {"C"}, {"Cx"}, {"Cx(AB): НД"}, {}, {"0°С"}}},
         {RecordBuilder("L").Kind(3).Value(rec::Rs, 12.5f).Value(rec::Lx, 60000).Temp(20),
          {{"4"}, {"L"}, {"Lx"}, {"Rs: 12,5 Ом"}, {"Lx: > 60 км"}, {"0°С"}}},
         // The panel shows this kind's single value in the row of pair BC, unit with a Latin M.
@@ -62,9 +63,11 @@ TEST(ReportContentTest, EveryKindShowsThePanelTextsWithCaptionsAndUnits) {
     std::vector<MeasurementRecord> records;
     for (const Case& c : cases) records.push_back(c.record);
     const MeasurementList list = ListOf(records);
-    const ReportContent report = BuildReportContent(list, {7, 99, 0, 1, 2, 3, 4, 5, 6, 0, -1}, {}, FromInstrument);
+    const ReportContent report =
+        BuildReportContent(list, {7, 99, 0, 1, 2, 3, 4, 5, 6, 0, -1}, {}, FromInstrument);
     ASSERT_EQ(report.records.rows.size(), cases.size());
-    for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(report.records.rows[i].cells, cases[i].cells) << i;
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(report.records.rows[i].cells, cases[i].cells) << i;
     EXPECT_EQ(report.records.rows[6].Lines(), 3);
     std::vector<std::string> headings;
     for (const ReportColumn& column : report.records.columns) headings.push_back(column.heading);
@@ -87,25 +90,27 @@ TEST(ReportContentTest, FieldsAndTheSectionsOfTheChosenRecords) {
     EXPECT_EQ(report.heading, "Протокол измерений");
     std::vector<std::pair<std::string, std::string>> shown;
     for (const ReportField& f : report.fields) shown.emplace_back(f.caption, f.value);
-    EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{
-                         {"Объект:", "ПС-110 Северная"},
-                         {"Кабель:", "ТПП 10x2"},
-                         {"Оператор:", "Иванов И. И."},
-                         {"Примечание:", "после ремонта"},
-                         {"Файл измерений:", "old.zmk"},
-                         {"Записей:", "2"},
-                         {"Дата и время:", "05.03.2025 14:07"},
-                         {"Программа:", "Zemrik 0.1"}}));
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, std::string>>{{"Объект:", "ПС-110 Северная"},
+                                                                       {"Кабель:", "ТПП 10x2"},
+                                                                       {"Оператор:", "Иванов И. И."},
+                                                                       {"Примечание:", "после ремонта"},
+                                                                       {"Файл измерений:", "old.zmk"},
+                                                                       {"Записей:", "2"},
+                                                                       {"Дата и время:", "05.03.2025 14:07"},
+                                                                       {"Программа:", "Zemrik 0.1"}}));
     EXPECT_EQ(BuildReportContent(list, {0}, {}, FromInstrument).fields[3].value, "из прибора");
 
     ASSERT_EQ(report.sections.size(), 1u);
     EXPECT_EQ(report.sections[0].title, "Запись № 3: ОБРЫВ");
     ASSERT_EQ(report.sections[0].table.rows.size(), 2u);
     // As picking each section in the panel shows it: the length with five significant digits.
-    EXPECT_EQ(report.sections[0].table.rows[0].cells,
-              (Cells{{"1"}, {"КСПП 1x4x0,9"}, {"24,5 нФ/км"}, {"28,5 Ом/км"}, {"0,90 мм"}, {"Медь"}, {"12346,0 м"}}));
-    EXPECT_EQ(report.sections[0].table.rows[1].cells,
-              (Cells{{"2"}, {"ТПП"}, {"45,6 нФ/км"}, {"90,0 Ом/км"}, {"0,40 мм"}, {"Алюминий"}, {"500,0 м"}}));
+    EXPECT_EQ(
+        report.sections[0].table.rows[0].cells,
+        (Cells{
+            {"1"}, {"КСПП 1x4x0,9"}, {"24,5 нФ/км"}, {"28,5 Ом/км"}, {"0,90 мм"}, {"Медь"}, {"12346,0 м"}}));
+    EXPECT_EQ(
+        report.sections[0].table.rows[1].cells,
+        (Cells{{"2"}, {"ТПП"}, {"45,6 нФ/км"}, {"90,0 Ом/км"}, {"0,40 мм"}, {"Алюминий"}, {"500,0 м"}}));
     EXPECT_EQ(report.signature,
               std::vector<std::string>{"Измерения выполнил:   ______________________   Иванов И. И."});
 }
@@ -115,9 +120,11 @@ TEST(ReportContentTest, FieldsAndTheSectionsOfTheChosenRecords) {
 // x section row, Z signature.
 std::vector<std::string> Pages(const ReportContent& report, double pageHeight) {
     const std::map<BlockKind, std::pair<double, char>> kinds{
-        {BlockKind::Heading, {10, 'H'}},     {BlockKind::Fields, {40, 'F'}},         {BlockKind::TableHeader, {6, 'T'}},
-        {BlockKind::TableRow, {6, 'r'}},     {BlockKind::SectionsHeading, {10, 'S'}}, {BlockKind::SectionTitle, {8, 's'}},
-        {BlockKind::SectionHeader, {6, 't'}}, {BlockKind::SectionRow, {6, 'x'}},      {BlockKind::Signature, {20, 'Z'}}};
+        {BlockKind::Heading, {10, 'H'}},         {BlockKind::Fields, {40, 'F'}},
+        {BlockKind::TableHeader, {6, 'T'}},      {BlockKind::TableRow, {6, 'r'}},
+        {BlockKind::SectionsHeading, {10, 'S'}}, {BlockKind::SectionTitle, {8, 's'}},
+        {BlockKind::SectionHeader, {6, 't'}},    {BlockKind::SectionRow, {6, 'x'}},
+        {BlockKind::Signature, {20, 'Z'}}};
     const std::vector<ReportBlock> blocks = ReportBlocks(report);
     std::vector<double> heights;
     for (const ReportBlock& b : blocks) heights.push_back(kinds.at(b.kind).first);
@@ -144,8 +151,8 @@ TEST(ReportPagesTest, RowsNeverSplitHeaderRepeatsSignatureStaysWithTheLastRow) {
     const std::string r40(40, 'r');
     // Page 1: 10 + 40 + 6 + 32 rows * 6 = 248 of 250; later pages: header + 40 rows = 246.
     EXPECT_EQ(Pages(BuildReportContent(list, all, {}, FromInstrument), 250),
-              (std::vector<std::string>{"HFT" + std::string(32, 'r'), "T" + r40, "T" + r40, "T" + r40, "T" + r40,
-                                        "T" + std::string(8, 'r') + "Z"}));
+              (std::vector<std::string>{"HFT" + std::string(32, 'r'), "T" + r40, "T" + r40, "T" + r40,
+                                        "T" + r40, "T" + std::string(8, 'r') + "Z"}));
     // Page 2 full with 72 rows: the signature takes the last row with it.
     all.resize(72);
     EXPECT_EQ(Pages(BuildReportContent(list, all, {}, FromInstrument), 250),
