@@ -76,7 +76,7 @@ public:
         if (!painter.begin(&device_)) return 0;
         painter_ = &painter;
         // Draw from the paper's corner even where a printer keeps margins of its own.
-        painter.translate(-device_.pageLayout().paintRectPixels(device_.resolution()).topLeft());
+        painter.translate(-device_.pageLayout().paintRectPixels(device_.logicalDpiX()).topLeft());
         painter.setRenderHint(QPainter::Antialiasing);
         const int count = static_cast<int>(pages.size());
         for (int p = 0; p < count; ++p) {

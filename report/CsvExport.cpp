@@ -6,7 +6,6 @@
 #include <cmath>
 #include <span>
 
-#include "common/CodePage.h"
 #include "common/FileIO.h"
 #include "measurement/MeasurementDisplay.h"
 #include "report/ReportContent.h"
@@ -86,11 +85,6 @@ std::string WithSeparator(std::string number, std::string_view sep) {
     return number;
 }
 
-std::string Trimmed(std::string text) {
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 void AppendRow(std::string& out, const std::vector<std::string>& cells) {
     for (std::size_t c = 0; c < cells.size(); ++c) {
         if (c > 0) out += Separator;
@@ -125,7 +119,7 @@ std::vector<std::string> RecordCells(const MeasurementRecord& r, int line, std::
         }
         const std::uint8_t* section = r.data() + SectionOffset(static_cast<int>(s));
         const CableBytes bytes(section, CableRecordSize);
-        cells.push_back(Trimmed(AnsiToUtf8(SectionName(r, static_cast<int>(s)))));
+        cells.push_back(SectionNameText(r, static_cast<int>(s)));
         cells.push_back(CsvNumber(CableFloat(bytes, cab::C), 0, sep));
         cells.push_back(CsvNumber(CableFloat(bytes, cab::R), 0, sep));
         cells.push_back(WithSeparator(ShiftDecimal(std::to_string(section[cab::D]), -2), sep));

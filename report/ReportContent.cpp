@@ -74,7 +74,7 @@ ReportSectionBlock SectionBlock(const MeasurementRecord& r, int line, std::strin
     for (int s = 0; s < SectionCount(r); ++s) {
         const SectionTexts t = SectionItemTexts(r, s, sep);
         block.table.rows.push_back(ReportRow{{{std::to_string(s + 1)},
-                                              {AnsiToUtf8(SectionName(r, s))},
+                                              {SectionNameText(r, s)},
                                               {t.CLbl},
                                               {t.RLbl},
                                               {t.dLbl},
@@ -109,6 +109,12 @@ std::vector<int> ReportLines(const std::vector<int>& lines, int count) {
 
 std::string RecordNameText(const MeasurementRecord& r) {
     std::string name = AnsiToUtf8(RecordName(r));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+std::string SectionNameText(const MeasurementRecord& r, int s) {
+    std::string name = AnsiToUtf8(SectionName(r, s));
     name.erase(name.find_last_not_of(' ') + 1);
     return name;
 }

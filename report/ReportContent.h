@@ -89,5 +89,7 @@ std::vector<int> ReportLines(const std::vector<int>& lines, int count);
 // The record's name as the report and the CSV write it: its text in UTF-8 without the trailing
 // spaces that pad the field.
 std::string RecordNameText(const MeasurementRecord& r);
+// Section s's name the same way.
+std::string SectionNameText(const MeasurementRecord& r, int s);
 
 }  // namespace zemrik
