@@ -1,16 +1,23 @@
 // Prints how long a 200-record report takes to become a PDF, and 200 records a CSV. Asserts
 // nothing. Without a display it paints through Qt's offscreen platform.
+//   zemrik-report-bench [--pdf OUT.pdf [FILE.zmk]]
+// also writes the report as OUT.pdf: of FILE.zmk's records when given (a page to look at),
+// else of the 200 records measured.
 #include <QGuiApplication>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "app/ReportPainter.h"
 #include "common/ByteAccess.h"
 #include "common/CodePage.h"
+#include "common/FileIO.h"
+#include "common/NameField.h"
+#include "measurement/MeasurementFile.h"
 #include "report/CsvExport.h"
 #include "report/ReportContent.h"
 
@@ -70,13 +77,34 @@ int main(int argc, char** argv) {
     std::size_t csvSize = 0;
     for (int run = 0; run < Runs; ++run) {
         Clock::time_point start = Clock::now();
-        const QByteArray pdf = zemrik::ReportPdf(zemrik::BuildReportContent(list, all, {}, source));
+        const QByteArray pdf = ReportPdf(zemrik::BuildReportContent(list, all, {}, source));
         pdfTimes.push_back(Seconds(start));
         pdfSize = pdf.size();
         start = Clock::now();
         const std::string csv = zemrik::BuildCsv(list, all, ",");
         csvTimes.push_back(Seconds(start));
         csvSize = csv.size();
+    }
+    if (argc >= 3 && std::string(argv[1]) == "--pdf") {
+        zemrik::MeasurementList shown = list;
+        zemrik::FileHeader header{};
+        if (argc >= 4 && !zemrik::ReadMeasurementFile(argv[3], shown, header)) {
+            std::fprintf(stderr, "zemrik-report-bench: cannot read %s\n", argv[3]);
+            return 1;
+        }
+        std::vector<int> lines;
+        for (int i = 0; i < shown.count; ++i) lines.push_back(i);
+        const zemrik::ReportFields fields{"ПС-110 «Северная», ввод 2", "ТПП 10x2x0,5", "Иванов И. И.",
+                                          "Измерения после ремонта муфты на 1,2 км"};
+        zemrik::ReportSource named = source;
+        named.fileName = argc >= 4 ? zemrik::FileNamePart(argv[3]) : source.fileName;
+        const QByteArray pdf = ReportPdf(zemrik::BuildReportContent(shown, lines, fields, named));
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(pdf.constData());
+        if (pdf.isEmpty() ||
+            !zemrik::WriteFileAtomically(argv[2], std::span(bytes, static_cast<std::size_t>(pdf.size())))) {
+            std::fprintf(stderr, "zemrik-report-bench: cannot write %s\n", argv[2]);
+            return 1;
+        }
     }
     std::printf("records                      %d (every kind, 40 with sections)\n", list.count);
     Print("report to PDF", pdfTimes, 1.0);
