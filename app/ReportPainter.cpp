@@ -27,7 +27,7 @@ QString Text(const std::string& utf8) {
 
 // Page geometry in millimetres: a wider left margin for a binder.
 constexpr double MarginLeft = 20;
-constexpr double MarginRight = 12;
+constexpr double MarginRight = 18;  // the tables are 172 mm wide
 constexpr double MarginTop = 12;
 constexpr double MarginBottom = 10;
 constexpr double FooterHeight = 8;  // the page number's band above the bottom margin
