@@ -90,8 +90,8 @@ ReportDialog::ReportDialog(const zemrik::MeasurementList& list, const std::vecto
         new QRadioButton(QStringLiteral("В&ыделенные (%1)").arg(static_cast<int>(selected_.size())), records);
     selectedButton_->setObjectName(QStringLiteral("SelectedButton"));
     selectedButton_->setEnabled(!selected_.empty());
-    // One highlighted line is where the list's cursor happens to be; several are a choice.
-    (selected_.size() > 1 ? selectedButton_ : allButton_)->setChecked(true);
+    // As DefaultReportLines: one highlighted line is only the list's cursor.
+    (selected_.size() >= 2 ? selectedButton_ : allButton_)->setChecked(true);
     auto* recordsLayout = new QHBoxLayout(records);
     recordsLayout->addWidget(allButton_);
     recordsLayout->addWidget(selectedButton_);
@@ -208,11 +208,7 @@ void ShowReportDialog(const zemrik::MeasurementDocument& document, const std::ve
 
 void ExportCsvFromWindow(const zemrik::MeasurementDocument& document, const std::vector<int>& selectedLines,
                          QWidget* parent) {
-    std::vector<int> lines = zemrik::ReportLines(selectedLines, document.Count());
-    if (lines.size() < 2) {
-        lines.clear();
-        for (int i = 0; i < document.Count(); ++i) lines.push_back(i);
-    }
     QtPrompt prompt(parent, nullptr);
-    zemrik::ExportCsv(document.List(), lines, DecimalSeparator(), prompt, document.SaveFolder());
+    zemrik::ExportCsv(document.List(), zemrik::DefaultReportLines(selectedLines, document.Count()),
+                      DecimalSeparator(), prompt, document.SaveFolder());
 }

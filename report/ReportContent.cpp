@@ -107,6 +107,14 @@ std::vector<int> ReportLines(const std::vector<int>& lines, int count) {
     return chosen;
 }
 
+std::vector<int> DefaultReportLines(const std::vector<int>& selected, int count) {
+    std::vector<int> lines = ReportLines(selected, count);
+    if (lines.size() >= 2) return lines;
+    lines.clear();
+    for (int i = 0; i < count; ++i) lines.push_back(i);
+    return lines;
+}
+
 std::string RecordNameText(const MeasurementRecord& r) {
     std::string name = AnsiToUtf8(RecordName(r));
     name.erase(name.find_last_not_of(' ') + 1);

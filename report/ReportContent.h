@@ -85,6 +85,9 @@ std::string ReportDateTimeText(const ReportDateTime& t);
 
 // The lines in list order, each once, within the list: what a report and a CSV export cover.
 std::vector<int> ReportLines(const std::vector<int>& lines, int count);
+// What the window reports or exports by default: the selected lines when two or more are
+// selected (one highlighted line is only where the list's cursor happens to be), else all.
+std::vector<int> DefaultReportLines(const std::vector<int>& selected, int count);
 
 // The record's name as the report and the CSV write it: its text in UTF-8 without the trailing
 // spaces that pad the field.

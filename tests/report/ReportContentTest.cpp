@@ -69,6 +69,9 @@ TEST(ReportContentTest, EveryKindShowsThePanelTextsWithCaptionsAndUnits) {
     for (std::size_t i = 0; i < cases.size(); ++i)
         EXPECT_EQ(report.records.rows[i].cells, cases[i].cells) << i;
     EXPECT_EQ(report.records.rows[6].Lines(), 3);
+    // One selected line is the list's cursor: the window then takes every record.
+    EXPECT_EQ(DefaultReportLines({5}, 3), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(DefaultReportLines({2, 0, 7}, 3), (std::vector<int>{0, 2}));
     std::vector<std::string> headings;
     for (const ReportColumn& column : report.records.columns) headings.push_back(column.heading);
     EXPECT_EQ(headings, (std::vector<std::string>{"№", "Имя", "Вид", "Значения", "", "t"}));
