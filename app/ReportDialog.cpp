@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTextCursor>
 #include <QVBoxLayout>
 #include <memory>
 #include <span>
@@ -28,15 +29,19 @@
 
 namespace {
 
-// The settings keys of the remembered fields, beside the program's own.
-const QString SiteKey = QStringLiteral("Report/Site");
-const QString CableKey = QStringLiteral("Report/Cable");
-const QString OperatorKey = QStringLiteral("Report/Operator");
-const QString NoteKey = QStringLiteral("Report/Note");
+// The remembered fields.
+const QString SiteKey = QStringLiteral("Site");
+const QString CableKey = QStringLiteral("Cable");
+const QString OperatorKey = QStringLiteral("Operator");
+const QString NoteKey = QStringLiteral("Note");
+// A note this long fills a third of a page; the report never splits its fields block.
+constexpr int NoteLimit = 1000;
 
-// The program's own settings file (organisation and application "Zemrik").
+// Beside the program's own settings, not in them: a settings file holding only these would
+// read as damaged ("ComNumber" missing) at the next start if the program never got to close.
+// On Linux ~/.config/Zemrik/Report.conf, on Windows the key Software\Zemrik\Report.
 std::unique_ptr<QSettings> Store() {
-    return std::make_unique<QSettings>(QStringLiteral("Zemrik"), QStringLiteral("Zemrik"));
+    return std::make_unique<QSettings>(QStringLiteral("Zemrik"), QStringLiteral("Report"));
 }
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
@@ -76,6 +81,11 @@ ReportDialog::ReportDialog(const zemrik::MeasurementList& list, const std::vecto
     noteEdit_->setObjectName(QStringLiteral("NoteEdit"));
     noteEdit_->setTabChangesFocus(true);
     noteEdit_->setFixedHeight(noteEdit_->fontMetrics().lineSpacing() * 4 + 12);
+    connect(noteEdit_, &QPlainTextEdit::textChanged, this, [this] {
+        if (noteEdit_->toPlainText().size() <= NoteLimit) return;
+        noteEdit_->setPlainText(noteEdit_->toPlainText().left(NoteLimit));
+        noteEdit_->moveCursor(QTextCursor::End);
+    });
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Объект:"), siteEdit_);

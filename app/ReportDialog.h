@@ -18,8 +18,8 @@ namespace zemrik {
 class MeasurementDocument;
 }
 
-// "Отчет...": the fields of the report (object/site, cable, operator, a free note, each kept in
-// the settings under Report/... for next time), which records (all, or the list's selected
+// "Отчет...": the fields of the report (object/site, cable, operator, a free note of at most
+// 1000 characters, each kept in the settings for next time), which records (all, or the list's selected
 // lines), and the buttons that save it as PDF, print it or show the print preview. The report
 // itself is BuildReportContent's; ReportPainter paints it.
 class ReportDialog : public QDialog {

@@ -112,6 +112,8 @@ TEST_F(ReportDialogTest, PdfHoldsThePanelTextsAndFieldsWithEmbeddedFonts) {
     EXPECT_EQ(dialog.SiteEdit()->text(), QStringLiteral("ПС-110 Северная"));
     EXPECT_EQ(dialog.NoteEdit()->toPlainText(), QStringLiteral("после ремонта"));
     EXPECT_TRUE(dialog.AllButton()->isChecked());
+    dialog.NoteEdit()->setPlainText(QString(1200, QLatin1Char('x')));
+    EXPECT_EQ(dialog.NoteEdit()->toPlainText().size(), 1000);
     const std::string text = Output({"/usr/bin/pdftotext", "-layout", SavePdf(dialog), "-"});
     const std::string pages = Output({"/usr/bin/pdfinfo", folder_.File("report.pdf")});
     const std::size_t at = pages.find("Pages:");
