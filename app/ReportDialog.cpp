@@ -88,7 +88,7 @@ ReportDialog::ReportDialog(const zemrik::MeasurementList& list, const std::vecto
     });
 
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Объект:"), siteEdit_);
+    form->addRow(QStringLiteral("О&бъект:"), siteEdit_);
     form->addRow(QStringLiteral("&Кабель:"), cableEdit_);
     form->addRow(QStringLiteral("&Оператор:"), operatorEdit_);
     form->addRow(QStringLiteral("&Примечание:"), noteEdit_);
