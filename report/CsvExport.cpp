@@ -6,6 +6,7 @@
 #include <cmath>
 #include <span>
 
+#include "cables/CableFields.h"
 #include "common/FileIO.h"
 #include "measurement/MeasurementDisplay.h"
 #include "report/ReportContent.h"
