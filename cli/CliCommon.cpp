@@ -4,6 +4,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 #include "common/FormatFixed.h"
 
@@ -52,6 +53,20 @@ std::string PrintableText(std::string text) {
 std::string TrimRight(std::string text) {
     while (!text.empty() && text.back() == ' ') text.pop_back();
     return text;
+}
+
+std::optional<std::vector<int>> RecordSelection(const std::vector<unsigned>& given, int count) {
+    std::set<int> chosen;
+    for (unsigned index : given) {
+        if (index >= static_cast<unsigned>(count)) return std::nullopt;
+        chosen.insert(static_cast<int>(index));
+    }
+    return std::vector<int>(chosen.begin(), chosen.end());
+}
+
+std::string RecordSelectionError(int count) {
+    return UsageErrorText(count == 0 ? std::string("--records: the file holds no records")
+                                     : "--records: the file holds records 0 to " + std::to_string(count - 1));
 }
 
 std::string DecimalSeparator(const CliRequest& request) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/CliOptions.h"
 
@@ -34,6 +35,12 @@ std::string PrintableText(std::string text);
 
 // Drops trailing blanks, so lines with an empty value end cleanly.
 std::string TrimRight(std::string text);
+
+// The record indices of `--records 0,2,5` in list order, each once, as the main window takes
+// the selected lines of its list from first to last. nullopt for an index outside the file.
+std::optional<std::vector<int>> RecordSelection(const std::vector<unsigned>& given, int count);
+// The usage error for such an index, for stderr.
+std::string RecordSelectionError(int count);
 
 // The separator for numbers: the --decimal-separator option when given, else the one of the
 // user's locale.

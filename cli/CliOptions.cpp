@@ -22,7 +22,8 @@ const CLI::Validator PortArgument(
     "", "PORT");
 
 bool NeedsPort(CommandId id) {
-    return id != CommandId::Show && id != CommandId::CablesShow && id != CommandId::Ports;
+    return id != CommandId::Show && id != CommandId::CablesShow && id != CommandId::Ports &&
+           id != CommandId::Export;
 }
 
 std::string FailureMessage(const CLI::App*, const CLI::Error& e) { return UsageErrorText(e.what()); }
@@ -43,7 +44,7 @@ struct Parser {
     std::vector<unsigned> records;
     std::vector<unsigned> numbers;
     std::string separator;
-    CLI::Option* recordsOption = nullptr;
+    std::vector<CLI::Option*> recordsOptions;
     std::vector<std::pair<CLI::App*, CommandId>> commands;
 
     CLI::App* Command(CLI::App& parent, const std::string& name, const std::string& what, CommandId id) {
@@ -59,17 +60,30 @@ struct Parser {
         command.add_flag("--json", request.json, "one JSON document (UTF-8) instead of text")
             ->disable_flag_override();
     }
+    void SeparatorOption(CLI::App& command) {
+        command
+            .add_option("--decimal-separator", separator,
+                        "separator for numbers (default: the one of the locale, LC_NUMERIC)")
+            ->check(NonEmpty)
+            ->type_name("SEP")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
     void FileCommand(CLI::App& parent, const std::string& name, const std::string& what, CommandId id,
                      const std::string& file) {
         CLI::App* command = Command(parent, name, what, id);
         FileArgument(*command, file, "the file");
         JsonFlag(*command);
-        command
-            ->add_option("--decimal-separator", separator,
-                         "separator for numbers (default: the one of the locale, LC_NUMERIC)")
-            ->check(NonEmpty)
-            ->type_name("SEP")
-            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        SeparatorOption(*command);
+    }
+    // Checked against the file once it is read.
+    void RecordsOption(CLI::App& command) {
+        recordsOptions.push_back(
+            command
+                .add_option("--records", records, "record numbers of the file, from 0, separated by commas")
+                ->delimiter(',')
+                ->check(NonEmpty)  // an unset shell variable must not pass for record 0
+                ->allow_extra_args(false)
+                ->type_name("I,J,..."));
     }
     void OutputOption(CLI::App& command, const std::string& file) {
         command.add_option("-o,--output", request.output, "the file to write")
@@ -105,13 +119,7 @@ struct Parser {
                     "write records of a measurement file (all, or those numbered from 0) into the instrument",
                     CommandId::Put);
         FileArgument(*put, "FILE.zmk", "the measurement file");
-        // Checked against the file once it is read.
-        recordsOption =
-            put->add_option("--records", records, "record numbers of the file, from 0, separated by commas")
-                ->delimiter(',')
-                ->check(NonEmpty)  // an unset shell variable must not pass for record 0
-                ->allow_extra_args(false)
-                ->type_name("I,J,...");
+        RecordsOption(*put);
         CLI::App* del =
             Command(app, "delete", "delete instrument records N..., one after another", CommandId::Delete);
         del->add_option("N", numbers, "record numbers as the instrument counts them, 0 to 255")
@@ -136,6 +144,16 @@ struct Parser {
                        "print a line per device plugged in or pulled out (with --json, an object a line), "
                        "until stopped")
             ->disable_flag_override();
+        CLI::App* exportCommand = Command(
+            app, "export", "write records of a measurement file (all, or those numbered from 0) as CSV",
+            CommandId::Export);
+        FileArgument(*exportCommand, "FILE.zmk", "the measurement file");
+        RecordsOption(*exportCommand);
+        exportCommand->add_option("-o,--output", request.output, "the CSV file to write (default: stdout)")
+            ->check(NonEmpty)
+            ->type_name("FILE.csv")
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+        SeparatorOption(*exportCommand);
     }
 
     // What CLI11 cannot say on its own: which commands need --port and which refuse it.
@@ -149,7 +167,8 @@ struct Parser {
         if (!needsPort && !port.empty()) throw LateUsageError("--port is not an option of this command");
         if (needsPort) request.port = *ParsePortArgument(port, ComPortNames{});
         if (!separator.empty()) request.decimalSeparator = separator;
-        if (recordsOption->count() > 0) request.records = records;
+        for (const CLI::Option* option : recordsOptions)
+            if (option->count() > 0) request.records = records;
         for (unsigned n : numbers) request.numbers.push_back(static_cast<std::uint8_t>(n));
         if (!request.expected.empty() && request.expected.size() != request.numbers.size())
             throw LateUsageError("--expect needs one name for each record number");

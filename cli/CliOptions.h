@@ -12,17 +12,17 @@
 namespace zemrik::cli {
 
 // RunCommand (Commands.cpp) picks the command by this order.
-enum class CommandId { Show, CablesShow, List, Get, Put, Delete, CablesGet, CablesPut, Ports };
+enum class CommandId { Show, CablesShow, List, Get, Put, Delete, CablesGet, CablesPut, Ports, Export };
 
 struct CliRequest {
     CommandId command = CommandId::Show;
-    std::string file;                              // show, cables show, put, cables put
+    std::string file;                              // show, cables show, put, cables put, export
     bool json = false;                             // show, cables show, list, ports
     bool watch = false;                            // ports
-    std::optional<std::string> decimalSeparator;   // show, cables show: never empty when given
+    std::optional<std::string> decimalSeparator;   // show, cables show, export: never empty when given
     PortChoice port;                               // the instrument commands
-    std::string output;                            // get, cables get (-o)
-    std::optional<std::vector<unsigned>> records;  // put --records, as given
+    std::string output;                            // get, cables get, export (-o; export: may be empty)
+    std::optional<std::vector<unsigned>> records;  // put and export --records, as given
     std::vector<std::uint8_t> numbers;             // delete
     std::vector<std::string> expected;             // delete --expect: one name per number, or none
 };

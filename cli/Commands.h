@@ -52,4 +52,7 @@ int RunCablesPut(const CliRequest& request, InstrumentAccess& access, Report& re
 // The serial devices (PortsCommand.cpp); leaves `access` alone.
 int RunPorts(const CliRequest& request, InstrumentAccess& access, Report& report);
 
+// CSV export of a measurement file (ExportCommand.cpp); it leaves `access` alone.
+int RunExport(const CliRequest& request, InstrumentAccess& access, Report& report);
+
 }  // namespace zemrik::cli

@@ -5,7 +5,6 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,17 +28,6 @@ using Json = nlohmann::ordered_json;
 
 // Name text of a 14-byte field in 1251, as UTF-8: the bytes up to the first NUL.
 std::string FieldText(const std::uint8_t* field) { return AnsiToUtf8(NameText(field)); }
-
-// The record indices of `--records 0,2,5` in list order, each once, as the main window writes
-// the selected lines of its list from first to last. nullopt for an index outside the file.
-std::optional<std::vector<int>> RecordSelection(const std::vector<unsigned>& given, int count) {
-    std::set<int> chosen;
-    for (unsigned index : given) {
-        if (index >= static_cast<unsigned>(count)) return std::nullopt;
-        chosen.insert(static_cast<int>(index));
-    }
-    return std::vector<int>(chosen.begin(), chosen.end());
-}
 
 }  // namespace
 
@@ -104,10 +92,7 @@ int RunPut(const CliRequest& request, InstrumentAccess& access, Report& report) 
     if (request.records) {
         std::optional<std::vector<int>> indices = RecordSelection(*request.records, doc->Count());
         if (!indices) {
-            report.err =
-                UsageErrorText(doc->Count() == 0 ? std::string("--records: the file holds no records")
-                                                 : "--records: the file holds records 0 to " +
-                                                       std::to_string(doc->Count() - 1));
+            report.err = RecordSelectionError(doc->Count());
             return ExitUsage;
         }
         chosen = std::move(*indices);

@@ -91,6 +91,7 @@ public:
     bool FromInstrument() const { return fromInstrument_; }
     const std::string& Title() const { return title_; }
     const std::string& OpenFolder() const { return openFolder_; }
+    const std::string& SaveFolder() const { return saveFolder_; }
 
     CommandStates Commands(bool portOpen) const;
 

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core xvfb xauth
   clang-14 libclang-rt-14-dev
   locales
+  poppler-utils python3
 )
 
 missing=()

@@ -23,6 +23,8 @@ TEST(CliOptionsTest, UsageErrorsExitWithTwoAndSayWhyHelpWithZero) {
         {{"--port", "2", "cables", "get"}, "--output is required"},
         {{"--port", "2", "put", "a.zmk", "--records", "1,x"}, "--records"},
         {{"--port", "2", "delete", "1", "256"}, "not in range 0 to 255"},
+        {{"export", "--records", "1"}, "FILE.zmk is required"},
+        {{"--port", "2", "export", "a.zmk"}, "--port is not an option of this command"},
     };
     for (const auto& [args, why] : cases) {
         SCOPED_TRACE(testing::PrintToString(args));

@@ -37,7 +37,7 @@ class CommandsTest : public ::testing::Test {
 protected:
     // Parses and runs `args`; the instrument commands get a port (the fake answers on any).
     int Run(std::vector<std::string> args) {
-        if (args[0] != "show" && (args.size() < 2 || args[1] != "show"))
+        if (args[0] != "show" && args[0] != "export" && (args.size() < 2 || args[1] != "show"))
             args.insert(args.end(), {"--port", "2"});
         ParseOutcome parsed = ParseCommandLine(args);
         EXPECT_TRUE(parsed.request) << parsed.err;
@@ -130,6 +130,29 @@ TEST_F(CommandsTest, ShowLaysOutThePanelRowsAndEverySectionAsTextAndJson) {
     // JSON: the panel's texts under their names, the separator as asked.
     ASSERT_EQ(Run({"show", WriteZmk({r}), "--json", "--decimal-separator", "<>"}), 0);
     EXPECT_EQ(json::parse(report_.out)["records"][0]["sections"][0]["LLbl"], "12346<>0 м");
+}
+
+// The CSV of the chosen records to a file (a note on stdout) or, without -o, to stdout.
+TEST_F(CommandsTest, ExportWritesTheChosenRecordsAsCsv) {
+    const MeasurementRecord rs = test::RecordBuilder("ЛИНИЯ").Kind(KindRs).Value(rec::Rs, 12.5f).Temp(43);
+    const MeasurementRecord dr = test::RecordBuilder("D").Kind(KindDR).Value(rec::dR, -1.25f).Temp(20);
+    const std::string zmk = WriteZmk({rs, dr, rs});
+    const std::string csv = folder_.File("out.csv");
+    ASSERT_EQ(Run({"export", zmk, "--records", "1,0,1", "-o", csv, "--decimal-separator", ","}), 0)
+        << report_.err;
+    EXPECT_EQ(report_.out, "Записей в CSV: 2 -> " + csv + "\n");
+    const std::string heading =
+        "\xEF\xBB\xBF№;Имя;Вид;Rs, Ом;ΔR, Ом;Cx(AB), нФ;Cx(BC), нФ;Cx(AC), нФ;Cx/Cl;Ri(AB), МОм;Ri(BC), МОм;"
+        "Ri(AC), МОм;Lx, м;t, °С\r\n";
+    EXPECT_EQ(test::ReadWholeFile(csv),
+              heading + "1;ЛИНИЯ;Rs;12,5;;;;;;;;;;23\r\n2;D;dR;;-1,25;;;;;;;;;0\r\n");
+    ASSERT_EQ(Run({"export", zmk, "--decimal-separator", "."}), 0);
+    EXPECT_EQ(report_.out, heading + "1;ЛИНИЯ;Rs;12.5;;;;;;;;;;23\r\n2;D;dR;;-1.25;;;;;;;;;0\r\n" +
+                               "3;ЛИНИЯ;Rs;12.5;;;;;;;;;;23\r\n");
+    EXPECT_EQ(Run({"export", zmk, "--records", "3"}), 2);
+    EXPECT_NE(report_.err.find("--records: the file holds records 0 to 2"), std::string::npos);
+    EXPECT_EQ(Run({"export", folder_.File("none.zmk")}), 1);
+    EXPECT_EQ(report_.err, "Не могу открыть файл none.zmk !\n");
 }
 
 }  // namespace
