@@ -27,6 +27,7 @@
 #include "app/AboutDialog.h"
 #include "app/CableTableWindow.h"
 #include "app/QtPrompt.h"
+#include "app/ReportDialog.h"
 #include "app/Resources.h"
 #include "app/WaitDialog.h"
 #include "measurement/MeasurementDisplay.h"
@@ -128,6 +129,12 @@ void MainWindow::BuildActions() {
     MeasMenuDel =
         make("MeasMenuDel", QStringLiteral("Удалить"), QStringLiteral("Удалить из таблицы (прибора)"),
              "delete.png", QKeySequence(QStringLiteral("Ctrl+D")), &MainWindow::DelBtnClick);
+    MeasMenuReport = make("MeasMenuReport", QStringLiteral("Отчет..."),
+                          QStringLiteral("Протокол измерений: PDF, печать, просмотр"), nullptr, {},
+                          &MainWindow::MeasMenuReportClick);
+    MeasMenuExport = make("MeasMenuExport", QStringLiteral("Экспорт CSV..."),
+                          QStringLiteral("Записать измерения в файл CSV для таблиц"), nullptr, {},
+                          &MainWindow::MeasMenuExportClick);
     MeasMenuExit = make("MeasMenuExit", QStringLiteral("Выход"), QStringLiteral("Выйти из программы"),
                         nullptr, QKeySequence(QStringLiteral("Ctrl+X")), &MainWindow::MeasMenuExitClick);
     CablesBtn = make("CablesBtn", QStringLiteral("Таблица кабелей"), QStringLiteral("Таблица кабелей"),
@@ -154,6 +161,8 @@ void MainWindow::BuildActions() {
     meas->addActions({MeasMenuOpen, MeasMenuSave, MeasMenuSaveAs});
     meas->addSeparator();
     meas->addActions({MeasMenuGet, MeasMenuPut, MeasMenuDel});
+    meas->addSeparator();
+    meas->addActions({MeasMenuReport, MeasMenuExport});
     meas->addSeparator();
     meas->addAction(MeasMenuExit);
     menuBar()->addAction(CablesMenu);
@@ -555,6 +564,14 @@ void MainWindow::HelpMenuAboutClick() {
 
 void MainWindow::MeasMenuExitClick() { close(); }
 
+void MainWindow::MeasMenuReportClick() {
+    if (!document_.Busy()) ShowReportDialog(document_, SelectedLines(), this);
+}
+
+void MainWindow::MeasMenuExportClick() {
+    if (!document_.Busy()) ExportCsvFromWindow(document_, SelectedLines(), this);
+}
+
 void MainWindow::LBClick() {
     if (document_.Busy() || document_.Count() == 0) return;
     const int r = LB->currentRow();
@@ -613,6 +630,8 @@ void MainWindow::UpdateCommands() {
     MeasMenuPut->setEnabled(s.put);
     MeasMenuDel->setEnabled(s.del);
     MeasMenuExit->setEnabled(s.exit);
+    MeasMenuReport->setEnabled(s.report);
+    MeasMenuExport->setEnabled(s.report);
     CablesMenu->setEnabled(s.cables);
     CablesBtn->setEnabled(s.cables);
     MenuCom1->setEnabled(s.comPort);

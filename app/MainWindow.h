@@ -73,6 +73,8 @@ public:
     void CablesBtnClick();
     void HelpMenuAboutClick();
     void MeasMenuExitClick();
+    void MeasMenuReportClick();
+    void MeasMenuExportClick();
     void MenuCom1Click();
     void MenuCom2Click();
     // The device item `i` of the COM menu (MenuDevices[i]).
@@ -97,6 +99,8 @@ public:
     QAction* MeasMenuGet;  // also GetBtn
     QAction* MeasMenuPut;  // also PutBtn
     QAction* MeasMenuDel;  // also DelBtn
+    QAction* MeasMenuReport;
+    QAction* MeasMenuExport;
     QAction* MeasMenuExit;
     QAction* CablesBtn;
     QAction* CablesMenu;
@@ -172,8 +176,8 @@ private:
     static constexpr int ListCatchUpMs = 250;
     QTimer listCatchUp_;  // runs while a Get has read records the list does not show yet
     int readTotal_ = 0;
-    int readArrived_ = 0;                      // records the running Get has read
-    int readShown_ = 0;                        // of those, the lines the list shows
-    QString waitCaption_;                      // of the wait box for the command that runs
+    int readArrived_ = 0;  // records the running Get has read
+    int readShown_ = 0;    // of those, the lines the list shows
+    QString waitCaption_;  // of the wait box for the command that runs
     static constexpr int IdleCheckMs = 20;
 };

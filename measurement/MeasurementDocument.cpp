@@ -60,6 +60,7 @@ CommandStates MeasurementDocument::Commands(bool portOpen) const {
     s.put = any;
     s.del = any;
     s.rename = any;
+    s.report = any;
     s.cables = true;
     s.comPort = true;
     s.about = true;

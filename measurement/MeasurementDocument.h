@@ -53,6 +53,7 @@ struct CommandStates {
     bool put = false;
     bool del = false;
     bool rename = false;
+    bool report = false;  // the report and the CSV export
     bool cables = false;
     bool comPort = false;
     bool about = false;

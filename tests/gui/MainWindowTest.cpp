@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
@@ -160,6 +161,24 @@ TEST_F(MainWindowTest, ScreenReadersGetNamesForIconButtonsAndValues) {
     QAccessibleInterface* rs = QAccessible::queryAccessibleInterface(form_.RsLbl);
     ASSERT_NE(rs, nullptr);
     EXPECT_EQ(rs->text(QAccessible::Description), QStringLiteral("Rs:"));
+}
+
+// "Отчет..." and "Экспорт CSV..." sit in "Измерения" and need records; the report opens its dialog.
+TEST_F(MainWindowTest, ReportAndExportNeedRecords) {
+    EXPECT_FALSE(form_.MeasMenuReport->isEnabled() || form_.MeasMenuExport->isEnabled());
+    ASSERT_TRUE(form_.OpenAtStart(file_));
+    EXPECT_TRUE(form_.MeasMenuReport->isEnabled() && form_.MeasMenuExport->isEnabled());
+    QList<QAction*> meas;
+    for (QObject* holder : form_.MeasMenuOpen->associatedObjects())
+        if (auto* menu = qobject_cast<QMenu*>(holder)) meas = menu->actions();
+    EXPECT_TRUE(meas.contains(form_.MeasMenuReport) && meas.contains(form_.MeasMenuExport));
+    QString title;
+    WhenModal([&](QWidget* modal) {
+        title = modal->windowTitle();
+        modal->close();
+    });
+    form_.MeasMenuReport->trigger();
+    EXPECT_FALSE(title.isEmpty());
 }
 
 }  // namespace
