@@ -7,6 +7,7 @@
 #include <QStyle>
 
 #include "app/Resources.h"
+#include "zemrik/Version.h"
 
 TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
     LoadZemrikResources();
@@ -41,7 +42,8 @@ TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
     l1->setAlignment(Qt::AlignCenter);
     l1->setWordWrap(true);
     l1->setGeometry(152, 24, 148, 104);  // five lines of 16-pixel text
-    auto* l3 = new QLabel(QStringLiteral("Ver. 0.1   3/06/2002"), this);
+    auto* l3 =
+        new QLabel(QStringLiteral("Ver. %1   3/06/2002").arg(QString::fromUtf8(zemrik::Version)), this);
     l3->setObjectName(QStringLiteral("L3"));
     l3->setFont(plain);
     l3->setAlignment(Qt::AlignCenter);

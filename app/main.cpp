@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/Main.h"
 #include "app/Startup.h"
+#include "zemrik/Version.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
     if (OnlyPrints(argc, argv)) {
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("zemrik"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
+        QCoreApplication::setApplicationVersion(QString::fromUtf8(zemrik::Version));
         QTranslator qtTranslation;
         if (qtTranslation.load(QStringLiteral("qtbase_ru"),
                                QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "CliCommon.h"
+#include "zemrik/Version.h"
 
 namespace zemrik::cli {
 namespace {
@@ -80,6 +81,8 @@ struct Parser {
     Parser() {
         app.fallthrough();  // --port may follow the command as well as come before it
         app.failure_message(FailureMessage);
+        app.set_version_flag("--version", "zemrik-cli " + std::string(zemrik::Version),
+                             "print the version and exit");
         app.add_option("--port", port,
                        "the instrument's serial port: a device path, or COM number N (/dev/ttyS<N-1>)")
             ->check(PortArgument)
