@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -25,6 +26,8 @@
 #include "app/QtPrompt.h"
 #include "app/Resources.h"
 #include "app/Waitdlg.h"
+#include "cables/CableTableFile.h"
+#include "common/FileIO.h"
 #include "measurement/MeasurementDisplay.h"
 
 // The cable table window joins the program once it is merged; until then Cables opens nothing.
@@ -284,6 +287,21 @@ void TZemrikForm::SetPrompt(zemrik::Prompt* prompt) {
 void TZemrikForm::SetPortOverride(const QString& path) { port_.SetPortOverride(path); }
 
 bool TZemrikForm::OpenAtStart(const QString& path) {
+#ifdef ZEMRIK_HAS_CABLE_WINDOW
+    const QFileInfo file(path);
+    if (file.suffix().compare(FromUtf8(std::string(zemrik::CableFileSuffix)), Qt::CaseInsensitive) == 0) {
+        // The cable window shows the table it holds when its file fails to load; a file the user
+        // opened says why instead, and the window stays shut.
+        const std::string absolute = file.absoluteFilePath().toUtf8().toStdString();
+        if (!zemrik::LoadTableFile(absolute, cables_)) {
+            prompt_->Error(zemrik::ReadErrorText(absolute), "Ошибка чтения");
+            return false;
+        }
+        settings_.lastCablesTbl = FromUtf8(absolute);
+        QTimer::singleShot(0, this, &TZemrikForm::CablesBtnClick);
+        return true;
+    }
+#endif
     const zemrik::CommandResult result = document_.OpenFile(path.toUtf8().toStdString());
     Apply(result);
     return result.linesChanged;

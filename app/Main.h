@@ -35,7 +35,9 @@ public:
     // The dialogs made after the window; the name dialog answers the rename question from now on.
     void AttachDialogs(TNewForm* newForm, TAboutDlg* about, TEditForm* edit, TWaitForm* wait);
     void SetPortOverride(const QString& path);
-    // Opens `path` as Open would (zemrik FILE.zmk); false when it could not be read.
+    // Opens `path` as Open would (zemrik FILE.zmk); a cable table (FILE.cbl, as a file manager
+    // passes it) opens the cable table window with it once the event loop runs. False when the
+    // file could not be read.
     bool OpenAtStart(const QString& path);
     // Reads the settings and opens the remembered port.
     void FormCreate();

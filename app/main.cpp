@@ -27,9 +27,10 @@ void DescribeCommandLine(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(PortOption());
-    parser.addPositionalArgument(QStringLiteral("FILE.zmk"),
-                                 QStringLiteral("Файл измерений, открываемый при запуске."),
-                                 QStringLiteral("[FILE.zmk]"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("Файл измерений (.zmk) или таблица кабелей (.cbl), открываемые при запуске."),
+        QStringLiteral("[FILE]"));
 }
 
 // --help and --version only print, so they work without a display too.
