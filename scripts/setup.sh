@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-dejavu-core xvfb xauth
   clang-14 libclang-rt-14-dev
   locales
+  librsvg2-bin help2man file dpkg-dev  # icons, man pages and the packages' dependencies
+  lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin  # the package checks
 )
 
 missing=()
