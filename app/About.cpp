@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
 
 #include "app/Resources.h"
 #include "zemrik/Version.h"
@@ -47,7 +48,9 @@ TAboutDlg::TAboutDlg(QWidget* parent) : QDialog(parent) {
     l3->setObjectName(QStringLiteral("L3"));
     l3->setFont(plain);
     l3->setAlignment(Qt::AlignCenter);
-    l3->setGeometry(16, 120, 121, 13);
+    // A version number longer than "0.1" widens the label about its own centre rather than clip it.
+    const int l3Width = std::max(121, l3->sizeHint().width());
+    l3->setGeometry(16 + (121 - l3Width) / 2, 120, l3Width, 13);
     l3->setMinimumHeight(l3->sizeHint().height());
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
