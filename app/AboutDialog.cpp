@@ -5,8 +5,10 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
 
 #include "app/Resources.h"
+#include "zemrik/Version.h"
 
 AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     LoadZemrikResources();
@@ -41,11 +43,14 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     l1->setAlignment(Qt::AlignCenter);
     l1->setWordWrap(true);
     l1->setGeometry(152, 24, 148, 104);  // five lines of 16-pixel text
-    auto* l3 = new QLabel(QStringLiteral("Ver. 0.1   3/06/2002"), this);
+    auto* l3 =
+        new QLabel(QStringLiteral("Ver. %1   3/06/2002").arg(QString::fromUtf8(zemrik::Version)), this);
     l3->setObjectName(QStringLiteral("L3"));
     l3->setFont(plain);
     l3->setAlignment(Qt::AlignCenter);
-    l3->setGeometry(16, 120, 121, 13);
+    // A version number longer than "0.1" widens the label about its own centre rather than clip it.
+    const int l3Width = std::max(121, l3->sizeHint().width());
+    l3->setGeometry(16 + (121 - l3Width) / 2, 120, l3Width, 13);
     l3->setMinimumHeight(l3->sizeHint().height());
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);

@@ -12,12 +12,15 @@
 #include <cerrno>
 
 #include "app/Resources.h"
+#include "zemrik/Version.h"
 
 bool PrepareApplication(QTranslator& qtTranslation) {
     LoadZemrikResources();
     QApplication::setOrganizationName(QStringLiteral("Zemrik"));
     QApplication::setApplicationName(QStringLiteral("Zemrik"));
-    QApplication::setApplicationVersion(QStringLiteral("0.1"));
+    QApplication::setApplicationVersion(QString::fromUtf8(zemrik::Version));
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(zemrik::ApplicationId));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zemrik.png")));
     if (!qtTranslation.load(QStringLiteral("qtbase_ru"),
                             QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

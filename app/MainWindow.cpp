@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGridLayout>
@@ -30,6 +31,9 @@
 #include "app/ReportDialog.h"
 #include "app/Resources.h"
 #include "app/WaitDialog.h"
+#include "cables/CableTableFile.h"
+#include "cables/CableTexts.h"
+#include "common/MessageTexts.h"
 #include "measurement/MeasurementDisplay.h"
 
 namespace {
@@ -315,6 +319,19 @@ void MainWindow::SetPrompt(zemrik::Prompt* prompt) {
 }
 
 bool MainWindow::OpenAtStart(const QString& path) {
+    const QFileInfo file(path);
+    if (file.suffix().compare(FromUtf8(std::string(zemrik::CableFileSuffix)), Qt::CaseInsensitive) == 0) {
+        // The cable window shows the table it holds when its file fails to load; a file the user
+        // opened says why instead, and the window stays shut.
+        const std::string absolute = file.absoluteFilePath().toUtf8().toStdString();
+        if (!zemrik::LoadTableFile(absolute, cables_)) {
+            prompt_->Error(zemrik::ReadErrorText(absolute), zemrik::ReadErrorCaption);
+            return false;
+        }
+        settings_.lastCablesTbl = FromUtf8(absolute);
+        QTimer::singleShot(0, this, &MainWindow::CablesBtnClick);
+        return true;
+    }
     const zemrik::CommandResult result = document_.OpenFile(path.toUtf8().toStdString());
     Apply(result);
     return result.linesChanged;

@@ -50,7 +50,9 @@ public:
     void SetPortOverride(const QString& path) { portOverride_ = path; }
     // Devices come from `monitor` instead of the system's (tests); before FormCreate.
     void SetPortMonitor(std::unique_ptr<zemrik::PortMonitor> monitor) { monitor_ = std::move(monitor); }
-    // Opens `path` as Open would (zemrik FILE.zmk); false when it could not be read.
+    // Opens `path` as Open would (zemrik FILE.zmk); a cable table (FILE.cbl, as a file manager
+    // passes it) opens the cable table window with it once the event loop runs. False when the
+    // file could not be read.
     bool OpenAtStart(const QString& path);
     // Reads the settings and opens the remembered port, or waits for the remembered device.
     void FormCreate();

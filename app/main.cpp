@@ -10,6 +10,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
+#include "zemrik/Version.h"
 
 namespace {
 
@@ -26,9 +27,10 @@ void DescribeCommandLine(QCommandLineParser& parser) {
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(PortOption());
-    parser.addPositionalArgument(QStringLiteral("FILE.zmk"),
-                                 QStringLiteral("Файл измерений, открываемый при запуске."),
-                                 QStringLiteral("[FILE.zmk]"));
+    parser.addPositionalArgument(
+        QStringLiteral("FILE"),
+        QStringLiteral("Файл измерений (.zmk) или таблица кабелей (.cbl), открываемые при запуске."),
+        QStringLiteral("[FILE]"));
 }
 
 // --help and --version only print, so they work without a display too.
@@ -49,7 +51,7 @@ int main(int argc, char** argv) {
     if (OnlyPrints(argc, argv)) {
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("zemrik"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
+        QCoreApplication::setApplicationVersion(QString::fromUtf8(zemrik::Version));
         QTranslator qtTranslation;
         if (qtTranslation.load(QStringLiteral("qtbase_ru"),
                                QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/CliCommon.h"
+#include "zemrik/Version.h"
 
 namespace zemrik::cli {
 namespace {
@@ -96,6 +97,8 @@ struct Parser {
     Parser() {
         app.fallthrough();  // --port may follow the command as well as come before it
         app.failure_message(FailureMessage);
+        app.set_version_flag("--version", "zemrik-cli " + std::string(zemrik::Version),
+                             "print the version and exit");
         app.add_option(
                "--port", port,
                "the instrument's serial port: a device path (a node, or the stable path `ports` prints), or "

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Configures and builds one flavour of the project.
-#   scripts/build.sh [plain|asan|tsan|fuzz]   (default plain; build folder build/, build-asan/, ...)
+# Configures and builds one flavour of the project, or only the named targets of it.
+#   scripts/build.sh [plain|asan|tsan|fuzz] [TARGET...]
+#     (default plain, everything; build folder build/, build-asan/, ...)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-plain}
+targets=("${@:2}")
 jobs=${ZEMRIK_JOBS:-$(nproc)}
 common=(-G Ninja -DZEMRIK_WERROR=ON)
 case "$flavour" in
@@ -14,8 +16,9 @@ case "$flavour" in
   fuzz) dir=build-fuzz; args=(-DZEMRIK_FUZZ=ON -DZEMRIK_BUILD_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
                                -DCMAKE_CXX_COMPILER=clang++-14
                                -DZEMRIK_SANITIZE=fuzzer-no-link,address,undefined) ;;
-  *) echo "usage: $0 [plain|asan|tsan|fuzz]" >&2; exit 2 ;;
+  *) echo "usage: $0 [plain|asan|tsan|fuzz] [TARGET...]" >&2; exit 2 ;;
 esac
 
 cmake -S . -B "$dir" "${common[@]}" "${args[@]}" >/dev/null
-cmake --build "$dir" -j "$jobs"
+# The configuration is the same whatever is built, so a later full build only adds the rest.
+cmake --build "$dir" -j "$jobs" ${targets[@]+--target "${targets[@]}"}

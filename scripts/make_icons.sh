@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Draws the program's tool bar icons (24 x 24), its own icon (32 x 32) and the about box's
-# picture with ImageMagick into app/icons/. Run it again after changing a drawing; the PNGs are
-# committed, so a build does not need ImageMagick.
+# Draws the program's tool bar icons (24 x 24) and the about box's picture with ImageMagick, and
+# renders its own icon (32 x 32) from desktop/icons/zemrik.svg with rsvg-convert, into
+# app/icons/. Run it again after changing a drawing; the PNGs are committed, so building the
+# program needs neither tool.
 set -euo pipefail
 cd "$(dirname "$0")/../app/icons"
 
@@ -33,12 +34,8 @@ icon load 24 -fill '#f2c744' -stroke '#8a6d12' \
   -draw 'path "M 2,8 L 8,8 L 10,10 L 18,10 L 18,21 L 2,21 Z"' \
   -fill '#2e9d3a' -stroke '#1b5e22' -draw 'path "M 17,1 L 21,1 L 21,6 L 23,6 L 19,11 L 15,6 L 17,6 Z"'
 
-# The program: the instrument's case with its display and a cable leaving it.
-icon zemrik 32 -fill '#2f4f6f' -stroke '#16283a' -draw 'roundrectangle 4,2 24,29 3,3' \
-  -fill '#9fe0a0' -stroke '#16283a' -draw 'rectangle 7,6 21,14' \
-  -fill '#d0d0d0' -stroke none -draw 'circle 10,21 10,23' -draw 'circle 18,21 18,23' \
-  -fill none -stroke '#e07b1a' -strokewidth 2.5 -draw 'path "M 24,22 C 30,22 30,28 26,30"' \
-  -stroke '#16283a' -strokewidth 1 -draw 'line 9,11 12,8' -draw 'line 12,8 15,12' -draw 'line 15,12 19,7'
+# The program's own icon is the one the desktop shows, rendered from its SVG source.
+rsvg-convert -w 32 -h 32 -o zemrik.png ../../desktop/icons/zemrik.svg
 
 # The about box picture: the name beside a wave on a measured line.
 convert -size 129x35 xc:none -fill '#2f4f6f' -stroke none -draw 'roundrectangle 0,0 128,34 6,6' \

@@ -23,7 +23,8 @@ while (($#)); do
 done
 
 scripts/setup.sh >&2
-scripts/build.sh plain >&2
+# Only the programs this script runs: the tests are built by scripts/test.sh when it needs them.
+scripts/build.sh plain zemrik zemrik-cli zemrik-sim zemrik-make-samples >&2
 
 work=$(mktemp -d)
 sim_pid=""

@@ -11,6 +11,8 @@ packages=(
   clang-14 libclang-rt-14-dev
   locales
   poppler-utils python3
+  librsvg2-bin help2man file dpkg-dev  # icons, man pages and the packages' dependencies
+  lintian desktop-file-utils appstream shared-mime-info libglib2.0-bin  # the package checks
 )
 
 missing=()

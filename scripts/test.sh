@@ -34,4 +34,5 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 stamp "plain build, all tests"
 scripts/build.sh plain
 xvfb-run -a ctest --test-dir build -j "$jobs" --timeout 600
+stamp "packages" && scripts/check_packages.sh
 stamp "done"

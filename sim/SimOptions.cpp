@@ -5,6 +5,8 @@
 #include <limits>
 #include <sstream>
 
+#include "zemrik/Version.h"
+
 namespace zemrik {
 
 namespace {
@@ -42,6 +44,7 @@ SimParse ParseSimOptions(const std::vector<std::string>& args) {
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
         return "zemrik-sim: " + std::string(e.what()) + "\nRun with --help for more information.\n";
     });
+    app.set_version_flag("--version", "zemrik-sim " + std::string(Version), "print the version and exit");
 
     // A test or script may add to a command line that already names a flag: the last one wins.
     app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
