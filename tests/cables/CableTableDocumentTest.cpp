@@ -17,6 +17,11 @@ namespace {
 using test::MakeCable;
 using Names = std::vector<std::string>;
 using A = PromptAnswer;
+using Shown = test::ScriptedPrompt::Shown;
+const Shown PutQuestion{"Записать таблицу в прибор?", "Запись", PromptIcon::Question, PromptButtons::YesNo};
+Shown Failure(std::string text, std::string caption) {
+    return {std::move(text), std::move(caption), PromptIcon::Error, PromptButtons::Ok};
+}
 
 // The parameters dialog from a script: OK with texts, OK unchanged (inner none), or Cancel (outer none).
 class ScriptedDialog : public CableParametersDialog {
@@ -165,9 +170,10 @@ TEST_F(CableDocTest, GetAndPut) {
         instrument.cableWriteResult = static_cast<std::uint8_t>(result);
         prompt.answers = {answer};
         d.Put();
-        EXPECT_EQ(prompt.messages[0].text, "Записать таблицу в прибор?");
+        std::vector<Shown> shown{PutQuestion};
+        if (*message != '\0') shown.push_back(Failure(message, "Запись"));
+        EXPECT_EQ(prompt.messages, shown);
         EXPECT_EQ(instrument.log.size(), answer == A::Yes ? 1u : 0u);
-        EXPECT_EQ(prompt.messages.size() == 2 ? prompt.messages[1].text : "", message);
     }
     // The grid was read back even after No: the rounding reached the table, the blank name stayed.
     EXPECT_EQ(CableR(table.records[1]), 1.3f);
@@ -187,7 +193,7 @@ TEST_F(CableDocTest, GetAndPut) {
     instrument.during = nullptr;
     EXPECT_EQ(dialog.shown, 0);
     EXPECT_TRUE(prompt.fileRequests.empty());
-    EXPECT_EQ(prompt.Texts(), Names{"Ошибка чтения таблицы кабелей!"});  // and only that
+    EXPECT_EQ(prompt.messages, std::vector<Shown>{Failure("Ошибка чтения таблицы кабелей!", "Ошибка")});
     EXPECT_EQ(table.count, 2);
     instrument.cableReadResult = 0;
     for (int i = 0; i < 64; ++i)
@@ -239,7 +245,7 @@ TEST_F(CableDocTest, GetAndLoadAskFirstAndCancelsSayNothing) {
     d.Get();
     prompt.answers = {A::Yes};
     d.Put();
-    EXPECT_EQ(prompt.Texts(), Names{"Записать таблицу в прибор?"});  // no failure after either
+    EXPECT_EQ(prompt.messages, std::vector<Shown>{PutQuestion});  // no failure after either
     EXPECT_EQ(instrument.cancels, 2);
     EXPECT_TRUE(table.count == 2 && !d.Modified() && d.Unnamed() && !d.Busy());
 }
@@ -260,7 +266,9 @@ TEST_F(CableDocTest, LoadAndSave) {
         prompt.messages.clear();
         d.Load();
         if (c.rows < 0) {
-            EXPECT_EQ(prompt.Texts(), Names{std::string("Не могу открыть файл ") + c.name + " !"});
+            EXPECT_EQ(prompt.messages,
+                      std::vector<Shown>{
+                          Failure(std::string("Не могу открыть файл ") + c.name + " !", "Ошибка чтения")});
             EXPECT_EQ(table.count, 1);
         } else {
             EXPECT_EQ(table.count, c.rows) << c.name;
@@ -301,8 +309,10 @@ TEST_F(CableDocTest, CloseQuestion) {
         prompt.answers = {c.answer};
         if (c.answer == A::Yes) prompt.files = {c.file};
         EXPECT_EQ(doc->CloseQuery(), c.closes);
-        EXPECT_EQ(prompt.messages[0].text, "Таблица  не сохранена! Сохранить?");
-        EXPECT_EQ(prompt.Texts().back() == "Не могу записать файл x.cbl !", c.file == bad);
+        EXPECT_EQ(prompt.messages[0], (Shown{"Таблица  не сохранена! Сохранить?", "Сохранение",
+                                             PromptIcon::Information, PromptButtons::YesNoCancel}));
+        EXPECT_EQ(prompt.messages.back() == Failure("Не могу записать файл x.cbl !", "Ошибка записи"),
+                  c.file == bad);
     }
     path = good;
     Open().DeleteRow();

@@ -122,12 +122,14 @@ TEST_F(MainWindowTest, ComSwitchThatFails) {
     WhenModal([&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         ASSERT_NE(box, nullptr);
-        text = box->text();
+        text = box->windowTitle() + QLatin1Char('|') + box->text();
         reason = box->informativeText();
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         box->button(QMessageBox::Ok)->click();
     });
     form_.MenuCom2->trigger();
-    EXPECT_EQ(text, QStringLiteral("Ошибка открытия COM порта!"));
+    EXPECT_EQ(text, QStringLiteral("Ошибка|Ошибка открытия COM порта!"));
     EXPECT_FALSE(reason.isEmpty());
     EXPECT_FALSE(form_.Connection().IsOpen() || form_.MeasMenuGet->isEnabled() ||
                  form_.MenuCom2->isChecked());
