@@ -21,6 +21,7 @@
 #include "measurement/MeasurementFile.h"
 #include "report/CsvExport.h"
 #include "report/ReportContent.h"
+#include "zemrik/Version.h"
 
 namespace {
 
@@ -71,7 +72,7 @@ int main(int argc, char** argv) {
     const zemrik::MeasurementList list = Records();
     std::vector<int> all(static_cast<std::size_t>(list.count));
     for (int i = 0; i < list.count; ++i) all[static_cast<std::size_t>(i)] = i;
-    const zemrik::ReportSource source{"bench.zmk", false, {2025, 1, 1, 12, 0}, "0.1", ","};
+    const zemrik::ReportSource source{"bench.zmk", false, {2025, 1, 1, 12, 0}, std::string(zemrik::Version), ","};
 
     constexpr int Runs = 7;
     std::vector<double> pdfTimes;

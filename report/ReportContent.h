@@ -30,7 +30,7 @@ struct ReportSource {
     std::string fileName;         // the measurement file, name part only; ignored when fromInstrument
     bool fromInstrument = false;  // the list was read from the instrument and not saved since
     ReportDateTime madeAt;
-    std::string version;  // the program's version, e.g. "0.1"
+    std::string version;  // the program's version, e.g. "1.0.0"
     std::string decimalSeparator = ",";
 };
 
