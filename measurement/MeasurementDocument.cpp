@@ -286,13 +286,8 @@ CommandResult MeasurementDocument::DeleteInstrumentRecords(const std::vector<std
         }
         ++deleted;
         if (n < names.size()) names.erase(names.begin() + n);
-        if (fromInstrument_ && n < list_.count) {
-            list_.Remove(n);
-            if (n < readEntries_.size()) readEntries_.erase(readEntries_.begin() + n);
-            modified_ = true;
-        }
     }
-    return {deleted > 0 && fromInstrument_, PanelAction::Leave,
+    return {false, PanelAction::Leave,
             deleted == total ? DeleteDoneText(deleted) : DeleteStoppedText(deleted, total, false)};
 }
 

@@ -116,9 +116,8 @@ public:
     // at the first deletion refused or unanswered, with Delete's message naming the record by the
     // root table read first (its number, when the table does not list it): every later number
     // would name the wrong record. With `expected` names (trimmed, one per number) nothing is
-    // deleted unless each number names its expected record when its turn comes. A list from the
-    // instrument loses the deleted records' lines, so its lines stay the instrument's records.
-    // The status says how many records were deleted (empty when the check deleted none).
+    // deleted unless each number names its expected record when its turn comes. The list is not
+    // touched. The status says how many records were deleted (empty when the check deleted none).
     CommandResult DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers,
                                           const std::vector<std::string>& expected = {});
     // Asks for a new name of record `line`; true when it changed (its line is then new).
