@@ -246,7 +246,6 @@ CommandResult MeasurementDocument::Delete(const std::vector<int>& selected) {
 CommandResult MeasurementDocument::DeleteInstrumentRecords(const std::vector<std::uint8_t>& numbers,
                                                            const std::vector<std::string>& expected) {
     if (Busy() || numbers.empty()) return {};
-    cancelled_ = false;
     ExchangeScope exchange(exchange_, observer_);
     if (instrument_ == nullptr || instrument_->ReadRootTable() != result::Ok) {
         exchange.End();

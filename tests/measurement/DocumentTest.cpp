@@ -223,12 +223,14 @@ TEST_F(Document, PutWritesSelectedLinesInOrderUntilTheFirstFailure) {
 }
 
 TEST_F(Document, DeleteFromAFileListAndFromTheInstrument) {
-    // A list from a file: only the list changes.
+    // A list from a file: only the list changes; a line that is not there is no line.
     ASSERT_TRUE(doc.OpenFile(WriteFile("five.zmk", 5)).linesChanged);
-    const CommandResult local = doc.Delete({2, 1});
+    const CommandResult local = doc.Delete({2, 1, 5});
     EXPECT_TRUE(local.panel == PanelAction::ShowFirst && local.status == "Удалено записей: 2");
     EXPECT_EQ(doc.Lines(), Lines({50, 53, 54}));
-    EXPECT_EQ(doc.Delete({0, 1, 2}).panel, PanelAction::Clear);
+    EXPECT_EQ(doc.Delete({}).status, "");  // nothing selected: modified, nothing reported
+    EXPECT_EQ(doc.Delete({0, 1}).panel, PanelAction::ShowFirst);  // one line left to show
+    EXPECT_EQ(doc.Delete({0}).panel, PanelAction::Clear);
     EXPECT_TRUE(doc.Modified() && instrument.log.empty());
 
     // From the instrument: the directory is read again first; the number sent is the record's
@@ -315,6 +317,10 @@ TEST_F(Document, DeleteFromTheInstrumentRefusesWhenItsMemoryChanged) {
     EXPECT_EQ(prompt.messages, std::vector<Shown>{changed});
     EXPECT_EQ(doc.DeleteInstrumentRecords({1, 1}, {"ЗАП 1", "ЗАП 2"}).status, "Удалено записей: 2");
     EXPECT_EQ(instrument.log, (Strings{"root", "root", "delete 1", "delete 1"}));
+    // A refused deletion is told after the exchange, with what was done.
+    instrument.deleteResults = {{0, 1}};
+    EXPECT_EQ(doc.DeleteInstrumentRecords({1, 0}).status, "Удалено 1 из 2: ошибка удаления");
+    EXPECT_EQ(observer.shownAtEnd, 1u);
 }
 
 TEST_F(Document, OpenAndSaveCarryTheHeaderAndKeepFlagsAndTitle) {
