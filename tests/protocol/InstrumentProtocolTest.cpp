@@ -168,6 +168,41 @@ TEST_F(InstrumentProtocolTest, EachReplyByteHasItsOwnTimeOut) {
     }
 }
 
+// Every wait against its own time-out: the awaited byte 1 ms before it is taken, at it is not,
+// and a late result byte is the operation's "no answer".
+TEST_F(InstrumentProtocolTest, EveryWaitTakesAByteUpTo1MsBeforeItsTimeOut) {
+    const struct {
+        const char* wait;
+        Op run;
+        std::size_t sentBefore;  // handshake included
+        Bytes before;            // bytes that come at once, ahead of the awaited one
+        std::uint8_t awaited;
+        std::uint64_t timeoutMs;
+        std::uint8_t inTime, late;  // the results
+    } waits[] = {
+        {"handshake answer", readRoot, 2, {}, 0xA5, 500, 1, 1},
+        {"status of 0x30", readRoot, 4, {}, 0x07, 10000, 1, 1},
+        {"status of 0x31", readRecord, 5, {}, 0x07, 10000, 1, 1},
+        {"status of 0x40", readCables, 4, {}, 0x07, 10000, 1, 1},
+        {"result of 0x32", writeRecord, 274, {}, 0x07, 3000, 0x07, 1},
+        {"further byte of 0x32", writeRecord, 274, {0x07}, 0x55, 2000, 0x07, 0x07},
+        {"result of 0x33", deleteRecord, 5, {}, 0x07, 2000, 0x07, 2},
+        {"further byte of 0x33", deleteRecord, 5, {0x07}, 0x55, 10000, 0x07, 0x07},
+        {"result of 0x41", writeCables, 5, {}, 0x07, 10000, 0x07, 1},
+    };
+    for (const auto& w : waits) {
+        for (const bool late : {false, true}) {
+            SCOPED_TRACE(std::string(w.wait) + (late ? " at the time-out" : " 1 ms before it"));
+            Bench b;
+            if (w.sentBefore > 2) b.port.AnswerHandshake();
+            b.port.AfterSent(w.sentBefore, w.before);
+            b.port.AfterSent(w.sentBefore, {w.awaited}, w.timeoutMs - (late ? 0 : 1));
+            EXPECT_EQ(w.run(b.instrument), late ? w.late : w.inTime);
+            EXPECT_EQ(b.port.Waiting(), late ? 1u : 0u);  // the awaited byte taken or left
+        }
+    }
+}
+
 // Before each wait the port hears how much of the reply is still to come, so that it may sleep
 // through a long reply; while that is more than one byte, no wait is longer than GatherWaitMs.
 TEST_F(InstrumentProtocolTest, WaitsAnnounceTheRestOfTheReply) {
