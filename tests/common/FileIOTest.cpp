@@ -49,6 +49,7 @@ TEST(FileIO, ReadsAtMostWhatIsAskedAndRefusesWhatIsNotAPlainFreeFile) {
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
     EXPECT_EQ(Read(path, 10), "(refused)");
     ::close(other);
+    EXPECT_EQ(Read(path, 10), "0123456789");  // only while the writer holds it
 }
 
 TEST(FileIO, AtomicWriteReplacesTheFileOrLeavesItAndNoTemporary) {
@@ -136,10 +137,19 @@ TEST(FileIO, SavesInPlaceWhereNoTemporaryCanStandBesideTheFile) {
     // A file anyone may write, in a folder its user may not write to.
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
     const auto saved = test::AsOrdinaryUser([&] { return Write(path, "new"); });
+    const std::string content = ReadWholeFile(path);
+    // A write in place that fails part-way says so.
+    const auto failed = test::AsOrdinaryUser([&] {
+        const rlimit small{4, 4};
+        std::signal(SIGXFSZ, SIG_IGN);
+        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 && !Write(path, "longer than four");
+    });
     ::chmod(dir.Path().c_str(), 0755);
     ASSERT_EQ(saved, std::optional<bool>(true)) << "nullopt: root could not become nobody";
-    EXPECT_EQ(ReadWholeFile(path), "new");
+    EXPECT_EQ(content, "new");
+    EXPECT_EQ(failed, std::optional<bool>(true));
     EXPECT_EQ(Entries(dir), 1u);
+    test::WriteWholeFile(path, "old content");
 
     if (::geteuid() != 0) GTEST_SKIP() << "the sticky folder and owner cases need two users";
     // A sticky folder: another user's file, writable by us, cannot be replaced by rename.
