@@ -79,11 +79,28 @@ TEST_F(OnPty, CancelledWaitDoesNotSurviveReopenAndAnEmptyReadIsNoHangup) {
     EXPECT_EQ(in[1], 8);
 }
 
-// An idle open port on a real terminal sleeps between its passes.
+// A terminal without modem lines reports CTS and DSR on, or nothing would ever be sent; its break
+// can be set, its DTR cannot; a closed device answers nothing.
+TEST_F(OnPty, LinesOfATerminalWithoutModemLines) {
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    std::uint32_t bits = 0;
+    EXPECT_TRUE(device.GetModemStatus(bits));
+    EXPECT_EQ(bits, MS_CTS_ON | MS_DSR_ON);
+    EXPECT_TRUE(device.Escape(SETBREAK) && device.Escape(CLRBREAK));
+    EXPECT_FALSE(device.Escape(SETDTR) || device.Escape(7));
+    device.Close();
+    EXPECT_FALSE(device.GetModemStatus(bits) || device.Escape(SETBREAK));
+}
+
+// An idle open port on a real terminal sleeps between its passes, and has nothing to announce.
 TEST_F(OnPty, IdleOpenPortDoesNotSpin) {
     PtyPort rig(pty.SlavePath());
     ASSERT_TRUE(rig.port.Enabled());
+    int announced = 0;  // served when the port closes, should a worker have one to hand over
+    rig.port.SetOnTriggerAvail([&](TObject*, std::uint16_t) { ++announced; });
     EXPECT_LT(ProcessCpuDuring(std::chrono::seconds(1)).count(), 100);
+    rig.port.SetOpen(false);
+    EXPECT_EQ(announced, 0);
 }
 
 // Neither a flush nor a close waits for a write the other end never takes.
