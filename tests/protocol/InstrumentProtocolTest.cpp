@@ -97,6 +97,8 @@ TEST_F(InstrumentProtocolTest, RequestFramesAndHandshakeFaults) {
                              b.port.Sent().end());
             ASSERT_GE(sent.size(), 2u);
             EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 2), (Bytes{0x55, 0xAA}));
+            ASSERT_FALSE(b.port.OutFlushes().empty());
+            EXPECT_EQ(b.port.OutFlushes().back(), before);  // unsent bytes go first
             if (answer == 0xA5) {
                 if (ops[k].frame.empty()) {
                     ASSERT_EQ(sent.size(), 2u + 272u);
