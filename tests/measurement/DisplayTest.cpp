@@ -44,15 +44,16 @@ TEST(ShowMeasurement, EveryFieldIsReadAtItsOffset) {
         "Ri||||||||7.5 кОм|||25°С",
         "Cx/Cl||||||0.250||||11.5 м|25°С",
         "Ri, Cx|||3.5 нФ|4.5 нФ|5.5 нФ||7.5 кОм|8.5 кОм|9.5 кОм||25°С",
+        "|||||||||||25°С",  // codes 7 to 15 name no kind
     };
-    for (int kind = 0; kind < 7; ++kind) {
+    for (int kind : {0, 1, 2, 3, 4, 5, 6, 7, 15}) {
         r[14] = static_cast<std::uint8_t>(0x20 | kind);
         const MeasurementTexts t = ShowMeasurement(r, ".");
         std::string shown = t.TypeLbl;
         for (const std::string* row : {&t.RsLbl, &t.dRLbl, &t.CxabLbl, &t.CxbcLbl, &t.CxacLbl, &t.KLbl,
                                        &t.RiabLbl, &t.RibcLbl, &t.RiacLbl, &t.LxLbl, &t.TLbl})
             shown += "|" + *row;
-        EXPECT_EQ(shown, rows[kind]);
+        EXPECT_EQ(shown, rows[std::min(kind, 7)]);
         EXPECT_EQ(t.items, (std::vector<std::string>{"ЖИЛА", "B"}));
         const SectionTexts& s0 = t.section;
         EXPECT_EQ(s0.CLbl + "|" + s0.RLbl + "|" + s0.dLbl + "|" + s0.MaterialLbl + "|" + s0.LLbl,
@@ -61,8 +62,10 @@ TEST(ShowMeasurement, EveryFieldIsReadAtItsOffset) {
         EXPECT_EQ(s1.CLbl + "|" + s1.RLbl + "|" + s1.dLbl + "|" + s1.MaterialLbl + "|" + s1.LLbl,
                   "1.0 нФ/км|2.0 Ом/км|0.05 мм|Медь|3.0 м");
     }
-    // Picked in the box, a section's length has five significant digits, not six.
+    // Picked in the box, a section's length has five significant digits, not six; there is no
+    // section to pick beyond the record's own.
     EXPECT_EQ(SectionItemTexts(r, 0, ".").LLbl, "1.2346E5 м");
+    for (int s : {-1, 2}) EXPECT_EQ(SectionItemTexts(r, s, ".").CLbl, "") << s;
 }
 
 constexpr float Inf = std::numeric_limits<float>::infinity();
