@@ -41,9 +41,9 @@ private:
     int fd_;
 };
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+bool WriteAll(const FileCalls& calls, int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
+        const ssize_t n = calls.write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return false;
@@ -82,25 +82,30 @@ std::optional<std::string> ResolveTarget(std::string path) {
     return std::nullopt;
 }
 
-bool WriteAndSync(int fd, std::span<const std::uint8_t> bytes) {
-    return WriteAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+bool WriteAndSync(const FileCalls& calls, int fd, std::span<const std::uint8_t> bytes) {
+    return WriteAll(calls, fd, bytes.data(), bytes.size()) && calls.fsync(fd) == 0;
 }
 
 // The last resort when no temporary can stand beside the target (a folder the user may not
 // write, a sticky folder holding someone else's file): the file itself is rewritten. A failure
 // part-way leaves it damaged, which is why this is never the first choice.
-bool WriteInPlace(const std::string& target, std::span<const std::uint8_t> bytes) {
+bool WriteInPlace(const FileCalls& calls, const std::string& target, std::span<const std::uint8_t> bytes) {
     UniqueFd fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
     struct stat st {};
     if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     // Readers take a shared lock: held while writing, it keeps them from a half-written file.
     // Where it cannot be had the save goes on; the user asked for it.
     ::flock(fd.Get(), LOCK_EX | LOCK_NB);
-    bool ok = ::ftruncate(fd.Get(), 0) == 0 && WriteAndSync(fd.Get(), bytes);
+    bool ok = ::ftruncate(fd.Get(), 0) == 0 && WriteAndSync(calls, fd.Get(), bytes);
     return fd.Close() && ok;
 }
 
 }  // namespace
+
+const FileCalls& SystemFileCalls() {
+    static const FileCalls calls{::write, ::fsync, ::rename};
+    return calls;
+}
 
 std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, std::size_t maxBytes) {
     // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are read.
@@ -131,7 +136,8 @@ std::optional<std::vector<std::uint8_t>> ReadFileBytes(const std::string& path, 
     return bytes;
 }
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                         const FileCalls& calls) {
     if (path.empty()) return false;
     const auto resolved = ResolveTarget(path);
     if (!resolved) return false;
@@ -156,7 +162,7 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     UniqueFd fd(::mkostemp(tempName.data(), O_CLOEXEC));
     if (!fd.Valid()) {
         const bool refused = errno == EACCES || errno == EPERM;
-        return exists && refused && WriteInPlace(target, bytes);
+        return exists && refused && WriteInPlace(calls, target, bytes);
     }
 
     // The same owner and group as the file replaced, where the process may give them (root may;
@@ -165,13 +171,13 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     if (exists && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) &&
         ::fchown(fd.Get(), old.st_uid, old.st_gid) != 0)
         static_cast<void>(::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid));
-    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAndSync(fd.Get(), bytes);
+    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAndSync(calls, fd.Get(), bytes);
     ok = fd.Close() && ok;
-    if (ok && ::rename(tempName.c_str(), target.c_str()) != 0) {
+    if (ok && calls.rename(tempName.c_str(), target.c_str()) != 0) {
         // A sticky folder lets only the owner replace a file, but the file may still be ours to write.
         const bool refused = errno == EACCES || errno == EPERM;
         ::unlink(tempName.c_str());
-        return refused && exists && WriteInPlace(target, bytes);
+        return refused && exists && WriteInPlace(calls, target, bytes);
     }
     if (!ok) {
         ::unlink(tempName.c_str());
@@ -180,7 +186,7 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     // The new file is in place; syncing the folder makes the rename itself survive a power cut.
     // A folder that cannot be synced does not undo the save.
     UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid()) ::fsync(dir.Get());
+    if (dir.Valid()) calls.fsync(dir.Get());
     return true;
 }
 

@@ -18,6 +18,7 @@ constexpr milliseconds kWritePass{100};
 constexpr milliseconds kReadPass{500};
 constexpr milliseconds kStatusRetry{100};
 constexpr milliseconds kLongestGather{20};
+constexpr milliseconds kEmptyArrivalPause{10};
 
 // Blocks the stop signals in the calling thread while it lives, and restores its mask after.
 class StopSignalsBlocked {
@@ -99,13 +100,14 @@ bool PortShared::SignalWanted(std::uint32_t status) const {
            ((status & EV_TXEMPTY) && h.onTxEmptySignal);
 }
 
-void PortShared::ReadFromDevice() {
-    if (!enabled) return;
+int PortShared::ReadFromDevice() {
+    if (!enabled) return 0;
     // The device is non-blocking: asking for the room reads what is queued, and what does not
     // fit stays in the driver until GetBlock makes room and wakes the read thread.
     const int got = in.Fill([&](std::uint8_t* at, int room) { return device.Read(at, room); });
     if (got > 0 && in.Used() >= bytesWanted) NotifyData();
     if (device.IsGone()) NotifyGone();
+    return std::max(got, 0);
 }
 
 void PortShared::SetDataNotifier(std::function<void()> notifier) {
@@ -195,6 +197,7 @@ void TStatusThread::Execute() {
     }
     port.statusReady.Set();
     port.calls.Wake();
+    int emptyArrivals = 0;  // "bytes arrived" events in a row that brought none
     do {
         if (port.closing) break;
         std::uint32_t mask = 0;
@@ -206,12 +209,14 @@ void TStatusThread::Execute() {
         if (port.closing) break;
         if (!ok) continue;
         eventMask_ = mask;
-        if ((mask & EV_RXCHAR) != 0) port.ReadFromDevice();
+        const int got = (mask & EV_RXCHAR) != 0 ? port.ReadFromDevice() : 0;
         if (port.in.Used() > 0 && port.TriggerAssigned()) DoOnDataAvail();
         if ((eventMask_ & kModemEvents) != 0 && handle_->GetModemStatus(bits)) {
-            bool cts = (bits & MS_CTS_ON) != 0;
-            if (cts && !port.cts) port.writeWake.Set();
-            port.cts = cts;
+            // Stored before the writer is woken: woken first, it could still find CTS off and
+            // sleep out its whole pass with the bytes held.
+            const bool cts = (bits & MS_CTS_ON) != 0;
+            const bool was = port.cts.exchange(cts);
+            if (cts && !was) port.writeWake.Set();
         }
         if (port.SignalWanted(eventMask_)) DoOnSignal();
         if (port.closing) break;
@@ -222,6 +227,10 @@ void TStatusThread::Execute() {
             const milliseconds pause = GatherPause(port.bytesWanted - port.in.Used(), port.byteMicros);
             if (pause.count() > 0) port.statusWake.WaitFor(pause);
         }
+        // A device that keeps saying bytes arrived when none did would keep this loop, and a
+        // core, busy: from the second such event in a row, look again only after a short pause.
+        emptyArrivals = mask == EV_RXCHAR && got == 0 ? emptyArrivals + 1 : 0;
+        if (emptyArrivals > 1) port.statusWake.WaitFor(kEmptyArrivalPause);
     } while (!Terminated());
     port.statusReady.Set();
 }

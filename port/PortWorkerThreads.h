@@ -103,7 +103,8 @@ public:
 
     // Moves what the driver holds into the receive buffer, as much as fits, and rings the data
     // notifier when the buffer then holds what the reader waits for. Either reading worker.
-    void ReadFromDevice();
+    // The bytes moved (none when the device failed).
+    int ReadFromDevice();
 
     void SetDataNotifier(std::function<void()> notifier);
     // Rings the data notifier (any thread).

@@ -76,9 +76,13 @@ TEST(CableParameters, FillAndStoreKeepTheReservedBytes) {
     EXPECT_EQ(slot[cab::Material], 0);
     EXPECT_EQ(slot[cab::D], 53);
     for (std::size_t at : {23u, 24u, 25u, 26u, 28u, 29u, 30u, 31u}) EXPECT_EQ(slot[at], 0xAB) << at;
+    ASSERT_TRUE(StoreDialog({"X", "1", "1", "1", 1}, ",", slot));
+    EXPECT_EQ(slot[cab::Material], 1);
     const CableRecord before = slot;
     EXPECT_FALSE(StoreDialog({"X", "1", "1", "3", 1}, ",", slot));
     EXPECT_EQ(slot, before);
+    const CableDialogTexts fresh = FillDialog(nullptr, ",");
+    EXPECT_EQ(fresh.name + fresh.r + fresh.c + fresh.d + std::to_string(fresh.material), "0");
 }
 
 TEST(CableParameters, NameKeyFilter) {
@@ -88,7 +92,8 @@ TEST(CableParameters, NameKeyFilter) {
         const char* typed;
         std::optional<std::string> result;
     };
-    const Case cases[] = {{"", "я", "Я"},  {"", "€", "€"},    {"", "中", {}}, {"ЖЖЖЖЖЖЖЖЖЖЖЖЖ", "д", "Д"},
+    const Case cases[] = {{"", "я", "Я"},  {"", "а", "А"},    {"", "b", "B"},
+                          {"", "€", "€"},  {"", "中", {}},    {"ЖЖЖЖЖЖЖЖЖЖЖЖЖ", "д", "Д"},
                           {full, "b", {}}, {full, "\b", "\b"}};
     for (const auto& c : cases)
         EXPECT_EQ(FilterNameKey(c.current, c.typed), c.result) << c.current << c.typed;

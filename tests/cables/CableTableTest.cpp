@@ -24,10 +24,10 @@ TEST(CableRecord, FieldsSitAtTheirOffsets) {
 }
 
 TEST(CableRecord, RowTexts) {
-    const CableRecord r = MakeCable("ТПП 10x2", 7, 123456, 12.34f, 40);
+    const CableRecord r = MakeCable("ТПП 10x2", 7, 123456, 12345.6f, 40);
     EXPECT_EQ(CableNameText(r) + "|" + CableRText(r, ",") + "|" + CableCText(r, ",") + "|" +
                   CableDText(r, ",") + "|" + std::string(MaterialText(r[cab::Material])),
-              "ТПП 10x2|12,3|1,2346E5|0,40|Алюминий");
+              "ТПП 10x2|12346,0|1,2346E5|0,40|Алюминий");
     EXPECT_EQ(MaterialText(0), "Медь");
 }
 

@@ -1,11 +1,9 @@
 #include "common/FileIO.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "support/RecordBuilders.h"
+#include "support/RunProcess.h"
 
 namespace zemrik {
 namespace {
@@ -50,6 +49,7 @@ TEST(FileIO, ReadsAtMostWhatIsAskedAndRefusesWhatIsNotAPlainFreeFile) {
     ASSERT_EQ(::flock(other, LOCK_EX), 0);
     EXPECT_EQ(Read(path, 10), "(refused)");
     ::close(other);
+    EXPECT_EQ(Read(path, 10), "0123456789");  // only while the writer holds it
 }
 
 TEST(FileIO, AtomicWriteReplacesTheFileOrLeavesItAndNoTemporary) {
@@ -80,19 +80,53 @@ TEST(FileIO, AtomicWriteReplacesTheFileOrLeavesItAndNoTemporary) {
     EXPECT_EQ(Entries(dir), 4u);
 }
 
-// Runs `save` as user `id` in a child (root passes every permission check); nullopt if it cannot.
-template <typename Save>
-std::optional<bool> AsUser(uid_t id, Save save) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(id) != 0 || ::setuid(id) != 0) ::_exit(100);
-        ::_exit(save() ? 0 : 1);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
-        WEXITSTATUS(status) == 100)
-        return std::nullopt;
-    return WEXITSTATUS(status) == 0;
+// The new bytes are on the disk before they replace the old file, and the replacement itself is
+// flushed after; a flush that fails keeps the old file.
+TEST(FileIO, WriteFlushRenameFlushFolder) {
+    TempFolder dir;
+    const std::string path = dir.File("f.zmk");
+    test::WriteWholeFile(path, "old");
+    std::vector<std::string> calls;
+    int failFileSync = 0;
+    const FileCalls recorded{
+        [&](int fd, const void* data, std::size_t size) {
+            calls.push_back("write");
+            return ::write(fd, data, size);
+        },
+        [&](int fd) {
+            struct stat st {};
+            calls.push_back(::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? "fsync folder" : "fsync file");
+            if (failFileSync != 0 && calls.back() == "fsync file") return errno = failFileSync, -1;
+            return ::fsync(fd);
+        },
+        [&](const char* from, const char* to) {
+            calls.push_back("rename " + ReadWholeFile(from));
+            return ::rename(from, to);
+        }};
+    const std::string text = "new content";
+    const std::span<const std::uint8_t> bytes{reinterpret_cast<const std::uint8_t*>(text.data()),
+                                              text.size()};
+    ASSERT_TRUE(WriteFileAtomically(path, bytes, recorded));
+    EXPECT_EQ(calls, (std::vector<std::string>{"write", "fsync file", "rename new content", "fsync folder"}));
+    failFileSync = EIO;
+    calls.clear();
+    EXPECT_FALSE(WriteFileAtomically(path, {bytes.data(), 3}, recorded));
+    EXPECT_EQ(calls, (std::vector<std::string>{"write", "fsync file"}));
+    EXPECT_EQ(ReadWholeFile(path), text);
+    EXPECT_EQ(Entries(dir), 1u);
+}
+
+// A file made read-only is not replaced, though its folder would let a rename through (root
+// may write anything, so an ordinary user tries).
+TEST(FileIO, ReadOnlyFileIsRefused) {
+    TempFolder dir;
+    const std::string path = dir.File("f.zmk");
+    test::WriteWholeFile(path, "kept");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+    EXPECT_EQ(test::AsOrdinaryUser([&] { return Write(path, "new"); }), std::optional<bool>(false));
+    EXPECT_EQ(ReadWholeFile(path), "kept");
+    EXPECT_EQ(Entries(dir), 1u);
 }
 
 TEST(FileIO, SavesInPlaceWhereNoTemporaryCanStandBesideTheFile) {
@@ -102,18 +136,26 @@ TEST(FileIO, SavesInPlaceWhereNoTemporaryCanStandBesideTheFile) {
     ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
     // A file anyone may write, in a folder its user may not write to.
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
-    const auto saved = ::geteuid() == 0 ? AsUser(65534, [&] { return Write(path, "new"); })
-                                        : std::optional<bool>(Write(path, "new"));
+    const auto saved = test::AsOrdinaryUser([&] { return Write(path, "new"); });
+    const std::string content = ReadWholeFile(path);
+    // A write in place that fails part-way says so.
+    const auto failed = test::AsOrdinaryUser([&] {
+        const rlimit small{4, 4};
+        std::signal(SIGXFSZ, SIG_IGN);
+        return ::setrlimit(RLIMIT_FSIZE, &small) == 0 && !Write(path, "longer than four");
+    });
     ::chmod(dir.Path().c_str(), 0755);
-    ASSERT_EQ(saved, std::optional<bool>(true)) << "nullopt: no ordinary user to switch to";
-    EXPECT_EQ(ReadWholeFile(path), "new");
+    ASSERT_EQ(saved, std::optional<bool>(true)) << "nullopt: root could not become nobody";
+    EXPECT_EQ(content, "new");
+    EXPECT_EQ(failed, std::optional<bool>(true));
     EXPECT_EQ(Entries(dir), 1u);
+    test::WriteWholeFile(path, "old content");
 
     if (::geteuid() != 0) GTEST_SKIP() << "the sticky folder and owner cases need two users";
     // A sticky folder: another user's file, writable by us, cannot be replaced by rename.
     ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     ASSERT_EQ(::chown(path.c_str(), 65533, 65532), 0);
-    EXPECT_EQ(AsUser(65534, [&] { return Write(path, "ours"); }), std::optional<bool>(true));
+    EXPECT_EQ(test::AsOrdinaryUser([&] { return Write(path, "ours"); }), std::optional<bool>(true));
     EXPECT_EQ(ReadWholeFile(path), "ours");
     EXPECT_EQ(Entries(dir), 1u);
     // Replaced by rename (a new inode), a file keeps its owner and group where the process may.

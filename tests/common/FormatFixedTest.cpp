@@ -18,7 +18,7 @@ TEST(FormatFixed, RoundsTheExactValueHalfUpElseScientific) {
     const double inf = std::numeric_limits<double>::infinity();
     // clang-format off
     const Case cases[] = {
-        {1234.56, 5, 1, "1234.6"}, {0.4, 5, 2, "0.40"}, {-0.04, 5, 1, "0.0"}, {-0.05, 5, 1, "-0.1"},
+        {1234.56, 5, 1, "1234.6"}, {0.4, 5, 2, "0.40"}, {1, 5, 2, "1.00"}, {0, 5, 1, "0.0"}, {-0.04, 5, 1, "0.0"}, {-0.05, 5, 1, "-0.1"},
         {12.35, 5, 1, "12.3"},        // the double is 12.34999...
         {1234.56f, 5, 1, "1234.6"},   // the float widened is 1234.5600585...
         {0.125, 5, 2, "0.13"}, {0.00049, 5, 3, "0.000"}, {99.96, 5, 1, "100.0"}, {12345.6, 5, 1, "12346.0"},
@@ -28,7 +28,9 @@ TEST(FormatFixed, RoundsTheExactValueHalfUpElseScientific) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.value << " P" << c.precision << " D" << c.digits);
-        EXPECT_EQ(FormatFixed(c.value, c.precision, c.digits, ".", c.shift), c.expected);
+        EXPECT_EQ(c.shift == 0 ? FormatFixed(c.value, c.precision, c.digits, ".")
+                               : FormatFixed(c.value, c.precision, c.digits, ".", c.shift),
+                  c.expected);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "common/CodePage.h"
 #include "common/NameField.h"
@@ -23,11 +24,24 @@ TEST(MeasurementRecord, ConvertRecordNamesTouchesOnlyNamesOfRealSections) {
     }
 }
 
+// A value is read and written only where all four of its bytes lie inside the record.
+TEST(MeasurementRecord, ValuesStayInsideTheRecord) {
+    MeasurementRecord r{};
+    SetRecordFloat(r, 252, 1.5f);
+    SetRecordFloat(r, 253, 2.5f);
+    EXPECT_EQ(std::vector<int>(r.begin() + 251, r.end()), (std::vector<int>{0, 0x00, 0x00, 0xC0, 0x3F}));
+    EXPECT_EQ(RecordFloat(r, 252), 1.5f);
+    EXPECT_EQ(RecordFloat(r, 253), 0.0f);
+}
+
 TEST(MeasurementList, RemoveShiftsDownAndNeverLeavesTheSlots) {
     MeasurementList list;
     for (int i = 0; i < 3; ++i) list.slots[i] = test::RecordBuilder().Filler(100 + i);
     list.count = 3;
     const MeasurementList original = list;
+    list.Remove(3);  // no such record
+    list.Remove(-1);
+    EXPECT_EQ(list.count, 3);
     list.Remove(0);
     EXPECT_EQ(list.slots[1], original.slots[2]);
     // A damaged count above the capacity: the last slot goes, nothing past the slots is read.

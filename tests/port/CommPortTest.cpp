@@ -1,13 +1,12 @@
 // The port's own logic against a fake device: line settings, buffers, open and close.
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "port/PortTestSupport.h"
+#include "support/RunProcess.h"
 
 namespace zemrik::test {
 namespace {
@@ -80,23 +79,15 @@ TEST(CommPort, FailedOpenThenOpenAndCloseTwice) {
 
 // In a child kept by a process limit from making threads (root is exempt: it becomes nobody).
 TEST(CommPort, OpenThatCannotStartItsThreadsClosesTheDevice) {
-    pid_t child = ::fork();
-    if (child == 0) {
+    const auto closed = AsOrdinaryUser([] {
         rlimit none{0, 0};
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0 || ::setrlimit(RLIMIT_NPROC, &none) != 0)
-            ::_exit(100);
+        if (::setrlimit(RLIMIT_NPROC, &none) != 0) return false;
         FakePortRig rig;
         rig.port->SetOpen(true);
-        const bool closed = !rig.port->Enabled() && !rig.port->Open() && rig.fake->Opens() == 1 &&
-                            rig.fake->Closes() == 1 && rig.port->LastOpenError() == DeviceError::Other;
-        rig.port.reset();
-        ::_exit(closed ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 100) GTEST_SKIP() << "cannot limit a child here";
-    EXPECT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return !rig.port->Enabled() && !rig.port->Open() && rig.fake->Opens() == 1 &&
+               rig.fake->Closes() == 1 && rig.port->LastOpenError() == DeviceError::Other;
+    });
+    EXPECT_EQ(closed, std::optional<bool>(true));
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <time.h>
+
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "port/CommPort.h"
@@ -40,6 +43,19 @@ struct FakePortRig {
     }
     bool Pump(const std::function<bool()>& done) { return PumpUntil(calls, done); }
 };
+
+// The CPU time of the whole process while the caller sleeps for `wall`: what the port's threads
+// cost. A thread that spins takes most of a core.
+inline std::chrono::milliseconds ProcessCpuDuring(std::chrono::milliseconds wall) {
+    const auto cpu = [] {
+        timespec t{};
+        ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+    };
+    const auto before = cpu();
+    std::this_thread::sleep_for(wall);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(cpu() - before);
+}
 
 inline std::vector<std::uint8_t> Bytes(int count, int seed = 0) {
     std::vector<std::uint8_t> bytes;

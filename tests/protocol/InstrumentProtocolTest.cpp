@@ -81,31 +81,34 @@ TEST_F(InstrumentProtocolTest, RequestFramesAndHandshakeFaults) {
         {writeRecord, {}, 1},          {deleteRecord, {0x33, 0x02, 0x35}, 2},
         {readCables, {0x40, 0x40}, 1}, {writeCables, {0x41, 0x00, 0x41}, 1},
     };
-    const struct {
-        std::optional<std::uint8_t> answer;
-        std::uint64_t delayMs;
-    } handshakes[] = {{0xA5, 499}, {0xA5, 500}, {0x5A, 0}, {std::nullopt, 0}};
+    const std::optional<std::uint8_t> handshakes[] = {0xA5, 0x5A, std::nullopt};
+    Bench answered;  // one after another: each frame's checksum starts afresh
     for (std::size_t k = 0; k < std::size(ops); ++k) {
-        for (const auto& h : handshakes) {
-            SCOPED_TRACE(std::to_string(k) + " / " + std::to_string(h.answer.value_or(0)) + " at " +
-                         std::to_string(h.delayMs));
-            Bench b;
-            if (h.answer) b.port.AnswerHandshake(0, *h.answer, h.delayMs);
+        for (const auto& answer : handshakes) {
+            SCOPED_TRACE(std::to_string(k) + " / " + std::to_string(answer.value_or(0)));
+            Bench fresh;
+            Bench& b = answer == 0xA5 ? answered : fresh;
+            const std::size_t before = b.port.Sent().size();
+            if (answer) b.port.AnswerHandshake(before, *answer);
             const std::uint64_t start = b.clock.Now();
             EXPECT_EQ(ops[k].run(b.instrument), ops[k].failure);  // after the handshake, silence
             EXPECT_FALSE(b.instrument.Busy());
-            const Bytes& sent = b.port.Sent();
+            const Bytes sent(b.port.Sent().begin() + static_cast<std::ptrdiff_t>(before),
+                             b.port.Sent().end());
             ASSERT_GE(sent.size(), 2u);
             EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 2), (Bytes{0x55, 0xAA}));
-            if (h.answer == 0xA5 && h.delayMs < 500) {
+            ASSERT_FALSE(b.port.OutFlushes().empty());
+            EXPECT_EQ(b.port.OutFlushes().back(), before);  // unsent bytes go first
+            if (answer == 0xA5) {
                 if (ops[k].frame.empty()) {
-                    EXPECT_EQ(sent.size(), 2u + 272u);
+                    ASSERT_EQ(sent.size(), 2u + 272u);
+                    EXPECT_EQ(sent.back(), Sum(Bytes(sent.begin() + 2, sent.end() - 1)));
                 } else {
                     EXPECT_EQ(Bytes(sent.begin() + 2, sent.end()), ops[k].frame);
                 }
             } else {
                 EXPECT_EQ(sent.size(), 2u);
-                EXPECT_EQ(b.clock.Now() - start, h.answer == 0x5A ? 0u : 500u);  // no retry
+                EXPECT_EQ(b.clock.Now() - start, answer == 0x5A ? 0u : 500u);  // no retry
             }
         }
     }
@@ -168,6 +171,41 @@ TEST_F(InstrumentProtocolTest, EachReplyByteHasItsOwnTimeOut) {
     }
 }
 
+// Every wait against its own time-out: the awaited byte 1 ms before it is taken, at it is not,
+// and a late result byte is the operation's "no answer".
+TEST_F(InstrumentProtocolTest, EveryWaitTakesAByteUpTo1MsBeforeItsTimeOut) {
+    const struct {
+        const char* wait;
+        Op run;
+        std::size_t sentBefore;  // handshake included
+        Bytes before;            // bytes that come at once, ahead of the awaited one
+        std::uint8_t awaited;
+        std::uint64_t timeoutMs;
+        std::uint8_t inTime, late;  // the results
+    } waits[] = {
+        {"handshake answer", readRoot, 2, {}, 0xA5, 500, 1, 1},
+        {"status of 0x30", readRoot, 4, {}, 0x07, 10000, 1, 1},
+        {"status of 0x31", readRecord, 5, {}, 0x07, 10000, 1, 1},
+        {"status of 0x40", readCables, 4, {}, 0x07, 10000, 1, 1},
+        {"result of 0x32", writeRecord, 274, {}, 0x07, 3000, 0x07, 1},
+        {"further byte of 0x32", writeRecord, 274, {0x07}, 0x55, 2000, 0x07, 0x07},
+        {"result of 0x33", deleteRecord, 5, {}, 0x07, 2000, 0x07, 2},
+        {"further byte of 0x33", deleteRecord, 5, {0x07}, 0x55, 10000, 0x07, 0x07},
+        {"result of 0x41", writeCables, 5, {}, 0x07, 10000, 0x07, 1},
+    };
+    for (const auto& w : waits) {
+        for (const bool late : {false, true}) {
+            SCOPED_TRACE(std::string(w.wait) + (late ? " at the time-out" : " 1 ms before it"));
+            Bench b;
+            if (w.sentBefore > 2) b.port.AnswerHandshake();
+            b.port.AfterSent(w.sentBefore, w.before);
+            b.port.AfterSent(w.sentBefore, {w.awaited}, w.timeoutMs - (late ? 0 : 1));
+            EXPECT_EQ(w.run(b.instrument), late ? w.late : w.inTime);
+            EXPECT_EQ(b.port.Waiting(), late ? 1u : 0u);  // the awaited byte taken or left
+        }
+    }
+}
+
 // Before each wait the port hears how much of the reply is still to come, so that it may sleep
 // through a long reply; while that is more than one byte, no wait is longer than GatherWaitMs.
 TEST_F(InstrumentProtocolTest, WaitsAnnounceTheRestOfTheReply) {
@@ -197,8 +235,57 @@ TEST_F(InstrumentProtocolTest, WaitsAnnounceTheRestOfTheReply) {
     expected = {1};  // status and count
     for (int n : countdown(3 * 16 + 1)) expected.push_back(n);
     EXPECT_EQ(announced, expected);
-    EXPECT_GT(longestGather, 0u);
-    EXPECT_LE(longestGather, proto::GatherWaitMs);
+
+    announced.clear();
+    Bytes cableBody(1 + 2 * 32, 'c');
+    cableBody[0] = 2;
+    port.AnswerNext(2, ReadReply(cableBody), 2, 2);
+    ASSERT_EQ(paced.ReadCableTable(cables_), 0);
+    expected = {1};
+    for (int n : countdown(2 * 32 + 1)) expected.push_back(n);
+    EXPECT_EQ(announced, expected);
+    EXPECT_EQ(longestGather, 50u);
+}
+
+// Names cross the line in 866 and are 1251 on either side of it, also in a full table of 64
+// cables (2051 bytes, the largest frame); the bytes beside the names travel as they are.
+TEST_F(InstrumentProtocolTest, TablesCarryTheirNamesIn866) {
+    port.AnswerNext(2, ReadReply(RootBody({Utf8ToAnsi("ЛИНИЯ 1"), Utf8ToAnsi("Б")})));
+    ASSERT_EQ(instrument.ReadRootTable(), 0);
+    const RootTable& root = instrument.GetRootTable();
+    ASSERT_EQ(root.count, 2);
+    for (int i = 0; i < 2; ++i) {
+        const NameField name = PadName(Utf8ToAnsi(i == 0 ? "ЛИНИЯ 1" : "Б"));
+        Bytes entry(name.begin(), name.end());
+        entry.insert(entry.end(), {0x86, 0xE0});
+        EXPECT_EQ(Bytes(root.entries[i].begin(), root.entries[i].end()), entry);
+    }
+
+    CableTable table;
+    table.count = 64;
+    for (int i = 0; i < 64; ++i)
+        table.records[i] = test::MakeCable(i == 63 ? "ЖИЛА" : "К", 0xA0, 1.0f, 2.0f, 0xE0, 0x8F);
+    const auto records = table.records;
+    const std::size_t before = port.Sent().size();
+    port.AnswerNext(2051, {0x00});
+    ASSERT_EQ(instrument.WriteCableTable(table), 0);
+    EXPECT_EQ(table.records, records);
+    Bytes wire{0x41, 64};
+    for (const CableRecord& r : records) {
+        Bytes name = ToOem(Bytes(r.begin(), r.begin() + 14));
+        wire.insert(wire.end(), name.begin(), name.end());
+        wire.insert(wire.end(), r.begin() + 14, r.end());
+    }
+    wire.push_back(Sum(wire));
+    EXPECT_EQ(Bytes(port.Sent().begin() + static_cast<std::ptrdiff_t>(before) + 2, port.Sent().end()), wire);
+
+    port.AnswerNext(2, ReadReply(Bytes(wire.begin() + 1, wire.end() - 1)));
+    CableTable back;
+    const std::uint64_t start = clock.Now();
+    ASSERT_EQ(instrument.ReadCableTable(back), 0);
+    EXPECT_EQ(clock.Now(), start);  // every byte was there: the pump was never asked to wait
+    EXPECT_EQ(back.count, 64);
+    EXPECT_EQ(back.records, records);
 }
 
 TEST_F(InstrumentProtocolTest, FailedReadsLeaveTablesAndBuffersAsTheyWere) {

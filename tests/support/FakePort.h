@@ -47,9 +47,11 @@ public:
 
     const std::vector<std::uint8_t>& Sent() const { return sent_; }
     std::size_t Waiting() const { return incoming_.size(); }  // delivered, not yet taken
+    // How much had been sent at each FlushOutBuffer.
+    const std::vector<std::size_t>& OutFlushes() const { return outFlushes_; }
 
     void FlushInBuffer() override;
-    void FlushOutBuffer() override {}
+    void FlushOutBuffer() override { outFlushes_.push_back(sent_.size()); }
     int PutChar(std::uint8_t c) override { return Queued(&c, 1); }
     int PutBlock(const std::uint8_t* data, int count) override { return count > 0 ? Queued(data, count) : 0; }
     bool CharReady() override { return !incoming_.empty() && incoming_.front().at <= clock_.Now(); }
@@ -71,6 +73,7 @@ private:
 
     FakeClock& clock_;
     std::vector<std::uint8_t> sent_;
+    std::vector<std::size_t> outFlushes_;
     std::deque<Arrival> incoming_;
     std::deque<Step> steps_;
     int expected_ = 0;

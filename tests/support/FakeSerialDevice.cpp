@@ -47,6 +47,11 @@ void FakeSerialDevice::CountWorkerCall() {
         ++openToStops_;
 }
 
+void FakeSerialDevice::RunOnce(std::function<void()> Self::*hook) {
+    std::function<void()> once = Locked([&] { return std::exchange(this->*hook, nullptr); });
+    if (once) once();
+}
+
 DeviceError FakeSerialDevice::Open(const std::string& path) {
     return Locked([&] {
         lastPath_ = path;
@@ -79,15 +84,17 @@ bool FakeSerialDevice::WaitEvent(std::uint32_t& mask) {
     mask = 0;
     std::unique_lock<std::mutex> guard(lock_);
     if (!open_ || eventMask_ == 0) return false;
-    changed_.wait(guard, [&] { return cancelWait_ || (!gone_ && (pendingEvents_ & eventMask_) != 0); });
+    const auto arrived = [&] { return pendingEvents_ | (babbling_ ? EV_RXCHAR : 0); };
+    changed_.wait(guard, [&] { return cancelWait_ || (!gone_ && (arrived() & eventMask_) != 0); });
     if (std::exchange(cancelWait_, false)) return true;
-    mask = pendingEvents_ & eventMask_;
+    mask = arrived() & eventMask_;
     pendingEvents_ &= ~mask;
     return true;
 }
 
 bool FakeSerialDevice::QueueCounts(int& inQueue, int& outQueue) {
     CountWorkerCall();
+    RunOnce(&Self::onQueueCounts_);
     ++queueCounts_;
     inQueue = outQueue = 0;
     return IfUsable([&] { inQueue = static_cast<int>(rx_.size()); });

@@ -24,6 +24,10 @@ public:
     void SetCts(bool on);
     // Every later call fails, and a pending wait stays asleep until cancelled.
     void Vanish() { Set(&Self::gone_, true); }
+    // Every wait from now on ends at once with "bytes arrived", though none did.
+    void Babble() { Set(&Self::babbling_, true); }
+    // Runs `hook` once on the thread that next asks the queue counts (the port's write thread).
+    void OnWriteThread(std::function<void()> hook) { Set(&Self::onQueueCounts_, std::move(hook)); }
 
     std::vector<std::uint8_t> Written() const { return Get(&Self::written_); }
     Dcb State() const { return Get(&Self::dcb_); }
@@ -91,12 +95,13 @@ private:
         return Locked([&] { return open_ && !gone_ ? (f(), true) : false; });
     }
     void CountWorkerCall();
+    void RunOnce(std::function<void()> Self::*hook);
 
     mutable std::mutex lock_;  // guards every member below but the counters
     mutable std::condition_variable changed_;
     std::atomic<int> workerCalls_{0}, openToStops_{0}, queueCounts_{0};
     DeviceError openResult_ = DeviceError::None;
-    bool open_ = false, gone_ = false, cancelWait_ = false, cts_ = true;
+    bool open_ = false, gone_ = false, cancelWait_ = false, cts_ = true, babbling_ = false;
     int opens_ = 0, closes_ = 0;
     std::string lastPath_;
     Dcb dcb_;
@@ -104,6 +109,7 @@ private:
     std::deque<std::uint8_t> rx_;
     std::vector<std::uint8_t> written_;
     std::vector<int> escapes_;
+    std::function<void()> onQueueCounts_;
 };
 
 }  // namespace zemrik::test

@@ -1,6 +1,7 @@
 #include "RunProcess.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <spawn.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
@@ -66,6 +67,20 @@ ProcessResult RunProcess(const std::vector<std::string>& args, const ProcessOpti
     result.out = Contents(out);
     result.err = Contents(err);
     return result;
+}
+
+std::optional<bool> AsOrdinaryUser(const std::function<bool()>& check, uid_t user) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0))
+            ::_exit(100);
+        ::_exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) == 100)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 0;
 }
 
 }  // namespace zemrik::test

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,5 +28,12 @@ struct ProcessResult {
 
 ProcessResult RunProcess(const std::vector<std::string>& args /* [0]: the program's path */,
                          const ProcessOptions& options = {});
+
+// Runs `check` in a forked child as an ordinary user, for the checks of refused access that root
+// would pass for the wrong reason: root becomes `user` (nobody by default) first; anyone else
+// stays who they are. What `check` returned; nullopt when root could not drop its rights or the
+// child died.
+inline constexpr uid_t Nobody = 65534;
+std::optional<bool> AsOrdinaryUser(const std::function<bool()>& check, uid_t user = Nobody);
 
 }  // namespace zemrik::test
