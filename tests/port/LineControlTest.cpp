@@ -2,6 +2,7 @@
 // input lines, the events and their order, and how quickly its threads answer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -119,10 +120,15 @@ TEST(LineControl, ThreadsAnswerAtOnce) {
     auto start = steady_clock::now();
     port.SetOpen(true);
     EXPECT_LT(steady_clock::now() - start, milliseconds(500));
-    start = steady_clock::now();
-    ASSERT_EQ(port.PutChar(0x42), 1);
-    ASSERT_TRUE(rig.fake->WaitUntil([&] { return !rig.fake->Written().empty(); }, kDeadline));
-    EXPECT_LT(steady_clock::now() - start, milliseconds(50));
+    // The quickest of five puts: a loaded machine may delay one, a writer left asleep delays all.
+    steady_clock::duration quickest = kDeadline;
+    for (int i = 1; i <= 5; ++i) {
+        start = steady_clock::now();
+        ASSERT_EQ(port.PutChar(0x42), 1);
+        ASSERT_TRUE(rig.fake->WaitUntil([&] { return rig.fake->Written().size() == std::size_t(i); }, kDeadline));
+        quickest = std::min(quickest, steady_clock::now() - start);
+    }
+    EXPECT_LT(quickest, milliseconds(50));
     // A worker's call wakes the main thread's wait at once.
     MainThreadCalls calls;
     bool ran = false;
