@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <vector>
 
 #include "port/PortTestSupport.h"
 #include "port/PosixSerialDevice.h"
@@ -90,6 +91,24 @@ TEST_F(OnPty, LinesOfATerminalWithoutModemLines) {
     EXPECT_FALSE(device.Escape(SETDTR) || device.Escape(7));
     device.Close();
     EXPECT_FALSE(device.GetModemStatus(bits) || device.Escape(SETBREAK));
+}
+
+// A frame no terminal can make is refused and leaves the line as it was; the widest ones pass.
+TEST_F(OnPty, LineSettingsOutsideWhatATerminalTakesAreRefused) {
+    ASSERT_EQ(device.Open(pty.SlavePath()), DeviceError::None);
+    const Dcb good{19200, 0, 8, 0, 0};
+    ASSERT_TRUE(device.SetState(good));
+    const Dcb bad[] = {{19200, 0, 4, 0, 0}, {19200, 0, 9, 0, 0}, {19200, 0, 8, 5, 0},
+                       {19200, 0, 8, 0, 3}, {0, 0, 8, 0, 0}};
+    for (const Dcb& dcb : bad) {
+        EXPECT_FALSE(device.SetState(dcb)) << int(dcb.ByteSize) << int(dcb.Parity) << int(dcb.StopBits);
+        Dcb now{};
+        ASSERT_TRUE(device.GetState(now));
+        EXPECT_EQ(std::vector<std::uint32_t>({now.BaudRate, now.ByteSize, now.Parity, now.StopBits}),
+                  std::vector<std::uint32_t>({19200, 8, 0, 0}));
+    }
+    for (const Dcb& dcb : {Dcb{19200, 0, 5, 4, 2}, Dcb{19200, 0, 8, 4, 2}})
+        EXPECT_TRUE(device.SetState(dcb)) << int(dcb.ByteSize);
 }
 
 // An idle open port on a real terminal sleeps between its passes, and has nothing to announce.

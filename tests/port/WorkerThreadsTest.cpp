@@ -109,6 +109,23 @@ TEST(WorkerThreads, MakingRoomInAFullReceiveBufferFetchesTheRest) {
     EXPECT_EQ(out[1], 6);
 }
 
+// A line change with nothing received announces no data to the data handler.
+TEST(WorkerThreads, EventsWithoutBytesAnnounceNoData) {
+    FakePortRig rig;
+    TCommPort& port = *rig.port;
+    int served = 0, ctsChanges = 0;
+    port.SetOnTriggerAvail([&](TObject*, std::uint16_t) { ++served; });
+    port.SetOnCTSSignal([&](TObject*) { ++ctsChanges; });
+    port.SetOpen(true);
+    for (const bool on : {false, true}) {
+        const int before = ctsChanges;
+        rig.fake->SetCts(on);
+        ASSERT_TRUE(rig.Pump([&] { return ctsChanges > before; }));
+    }
+    rig.calls.RunPending();
+    EXPECT_EQ(served, 0);
+}
+
 // Bytes, a worker's call and a vanished device each ring the notifier; workers block stop signals.
 TEST(WorkerThreads, DataNotifierAndAVanishedDevice) {
     std::atomic<int> rung{0};
