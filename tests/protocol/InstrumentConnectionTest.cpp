@@ -22,7 +22,11 @@ TEST(InstrumentConnection, AVanishedDeviceOrAStopEndsTheExchangeAtOnce) {
         ASSERT_TRUE(line.OpenNew());
         MainThreadCalls calls;
         std::atomic<bool> requested{false};
-        WaitStep step{[&](std::uint32_t ms) { calls.WaitAndRunPending(milliseconds(ms)); },
+        int slept = 0;  // an empty line is waited for, not polled
+        WaitStep step{[&](std::uint32_t ms) {
+                          ++slept;
+                          calls.WaitAndRunPending(milliseconds(ms));
+                      },
                       [&] { calls.Wake(); },
                       {},
                       [&] { return !hangUp && requested; }};
@@ -43,6 +47,7 @@ TEST(InstrumentConnection, AVanishedDeviceOrAStopEndsTheExchangeAtOnce) {
         EXPECT_EQ(connection.Device().ReadRootTable(), 1);
         instrument.join();
         EXPECT_TRUE(requested);
+        EXPECT_GT(slept, 0);
         EXPECT_LT(steady_clock::now() - start, seconds(3));  // not the status byte's 10 s
     }
 }

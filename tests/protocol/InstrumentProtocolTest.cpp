@@ -168,6 +168,7 @@ TEST_F(InstrumentProtocolTest, EachReplyByteHasItsOwnTimeOut) {
         EXPECT_EQ(b.instrument.ReadRootTable(), 1);
         EXPECT_EQ(b.port.Waiting(), reply.size() - late);
         EXPECT_EQ(b.instrument.GetRootTable().count, 0);
+        EXPECT_EQ(b.port.Expected(), 1);  // the rest of a reply given up is no longer awaited
     }
 }
 
