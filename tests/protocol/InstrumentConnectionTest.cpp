@@ -34,6 +34,9 @@ TEST(InstrumentConnection, AVanishedDeviceOrAStopEndsTheExchangeAtOnce) {
         EXPECT_EQ(connection.Open(1, "/dev/zemrik-no-such-tty"), DeviceError::NotFound);
         EXPECT_FALSE(connection.IsOpen());
         ASSERT_EQ(connection.Open(1, line.SlavePath()), DeviceError::None);
+        int told = 0;  // a handler taken back hears nothing
+        connection.SetOnDeviceGone([&] { ++told; });
+        connection.SetOnDeviceGone({});
         std::thread instrument([&] {
             if (line.Read(2, seconds(5)).size() == 2) line.Write({0xA5});
             requested = line.Read(2, seconds(5)).size() == 2;
@@ -48,6 +51,8 @@ TEST(InstrumentConnection, AVanishedDeviceOrAStopEndsTheExchangeAtOnce) {
         instrument.join();
         EXPECT_TRUE(requested);
         EXPECT_GT(slept, 0);
+        calls.RunPending();
+        EXPECT_EQ(told, 0);
         EXPECT_LT(steady_clock::now() - start, seconds(3));  // not the status byte's 10 s
     }
 }
