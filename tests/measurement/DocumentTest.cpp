@@ -315,12 +315,15 @@ TEST_F(Document, DeleteFromTheInstrumentRefusesWhenItsMemoryChanged) {
     GetRecords(4);
     EXPECT_EQ(doc.DeleteInstrumentRecords({1, 1}, {"ЗАП 2", "ЗАП 2"}).status, "");
     EXPECT_EQ(prompt.messages, std::vector<Shown>{changed});
+    // A number past the directory names nothing, not even an empty name.
+    EXPECT_EQ(doc.DeleteInstrumentRecords({4}, {""}).status, "");
+    EXPECT_EQ(prompt.messages, (std::vector<Shown>{changed, changed}));
     EXPECT_EQ(doc.DeleteInstrumentRecords({1, 1}, {"ЗАП 1", "ЗАП 2"}).status, "Удалено записей: 2");
-    EXPECT_EQ(instrument.log, (Strings{"root", "root", "delete 1", "delete 1"}));
+    EXPECT_EQ(instrument.log, (Strings{"root", "root", "root", "delete 1", "delete 1"}));
     // A refused deletion is told after the exchange, with what was done.
     instrument.deleteResults = {{0, 1}};
     EXPECT_EQ(doc.DeleteInstrumentRecords({1, 0}).status, "Удалено 1 из 2: ошибка удаления");
-    EXPECT_EQ(observer.shownAtEnd, 1u);
+    EXPECT_EQ(observer.shownAtEnd, 2u);  // the two refusals above, not this one yet
 }
 
 TEST_F(Document, OpenAndSaveCarryTheHeaderAndKeepFlagsAndTitle) {
