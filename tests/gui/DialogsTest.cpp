@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/NameDialog.h"
@@ -58,4 +63,40 @@ TEST(QtPrompt, BoxesShowCaptionIconAndButtonsAndEscIsCautious) {
         });
         EXPECT_EQ(prompt.Message("Текст", "Удаление", icon, buttons), onEsc);
     }
+}
+
+// The file dialog opens or saves as asked, with the filter, suffix and folder given; a save
+// dialog confirms an overwrite only when asked to; a cancelled one chooses nothing.
+TEST(QtPrompt, FileDialogsFollowTheRequest) {
+    using Kind = zemrik::FileDialogRequest::Kind;
+    QTemporaryDir dir;
+    const QString existing = dir.filePath(QStringLiteral("a.zmk"));
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    QtPrompt prompt(nullptr, nullptr);
+    for (const Kind kind : {Kind::Open, Kind::Save}) {
+        const bool save = kind == Kind::Save;
+        SCOPED_TRACE(save ? "save" : "open");
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->acceptMode(), save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+            EXPECT_EQ(dialog->fileMode(), save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+            EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Файлы (*.zmk)")});
+            EXPECT_EQ(dialog->defaultSuffix(), QStringLiteral("zmk"));
+            EXPECT_EQ(QDir(dialog->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+            EXPECT_EQ(dialog->testOption(QFileDialog::DontConfirmOverwrite), !save);
+            dialog->selectFile(save ? dir.filePath(QStringLiteral("b.zmk")) : existing);
+            QMetaObject::invokeMethod(dialog, "accept");  // as the Open or Save button does
+        });
+        const auto chosen =
+            prompt.ChooseFile({kind, "Файлы (*.zmk)", "zmk", dir.path().toStdString(), save});
+        ASSERT_TRUE(chosen.has_value());
+        const QFileInfo chosenFile(QString::fromStdString(*chosen));
+        EXPECT_EQ(chosenFile.fileName(), save ? QStringLiteral("b.zmk") : QStringLiteral("a.zmk"));
+        EXPECT_EQ(chosenFile.dir().canonicalPath(), QDir(dir.path()).canonicalPath());
+    }
+    WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    EXPECT_EQ(prompt.ChooseFile({Kind::Open, "", "", "", false}), std::nullopt);
 }

@@ -136,9 +136,18 @@ TEST_F(MainWindowTest, ComSwitchThatFails) {
     EXPECT_TRUE(form_.MenuCom1->isChecked());
 }
 
-// `zemrik --port PATH` opens the device even when the settings name no port (a first start).
+// `zemrik --port PATH` opens the device in place of the stored COM port's, and even when the
+// settings name no port (a first start).
 TEST_F(MainWindowTest, PortNamedAtStartOpensOnAFirstStart) {
     form_.Connection().Close();
+    // With settings naming COM 2 (a device that is not there) the path named stands in for it.
+    QSettings(QStringLiteral("Zemrik"), QStringLiteral("Zemrik")).setValue(QStringLiteral("ComNumber"), 2);
+    {
+        MainWindow named;
+        named.SetPortOverride(QString::fromStdString(sim_.SlavePath()));
+        named.FormCreate();
+        EXPECT_TRUE(named.Connection().IsOpen() && named.MenuCom2->isChecked());
+    }
     QTemporaryDir fresh;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fresh.path());
     MainWindow first;
