@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/CableDialog.h"
 #include "app/NameDialog.h"
 #include "app/QtPrompt.h"
 #include "gui/GuiTestSupport.h"
@@ -99,4 +102,24 @@ TEST(QtPrompt, FileDialogsFollowTheRequest) {
     }
     WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
     EXPECT_EQ(prompt.ChooseFile({Kind::Open, "", "", "", false}), std::nullopt);
+}
+
+// The cable dialog: the name across both columns, R above d on the left, C above the material
+// on the right.
+TEST(CableDialog, BoxesStandInTwoColumns) {
+    CableDialog form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    EXPECT_EQ(std::vector<int>({form.NameEdit->x(), form.dEdit->x()}), std::vector<int>(2, form.REdit->x()));
+    EXPECT_EQ(form.CB->x(), form.CEdit->x());
+    EXPECT_EQ(form.NameEdit->geometry().right(), form.CEdit->geometry().right());
+    EXPECT_EQ(form.CB->y(), form.dEdit->y());
+    EXPECT_GT(form.dEdit->y(), form.REdit->y());
+    // Each box's caption stands above it.
+    for (QLabel* label : form.findChildren<QLabel*>()) {
+        if (label->buddy() == nullptr) continue;
+        SCOPED_TRACE(label->text().toStdString());
+        EXPECT_EQ(label->x(), label->buddy()->x());
+        EXPECT_LE(label->geometry().bottom(), label->buddy()->y());
+    }
 }

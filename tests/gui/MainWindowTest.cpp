@@ -192,4 +192,23 @@ TEST_F(MainWindowTest, ReportAndExportNeedRecords) {
     EXPECT_FALSE(title.isEmpty());
 }
 
+// The section panel is a grid: captions in one column, C and d in the next, R, the material and
+// the length in the last, each caption on its value's line.
+TEST_F(MainWindowTest, SectionPanelLinesUpCaptionsAndValues) {
+    const auto caption = [&](const char* text) {
+        for (QLabel* label : form_.findChildren<QLabel*>())
+            if (label->text() == QString::fromUtf8(text) && label->objectName().isEmpty()) return label->geometry();
+        ADD_FAILURE() << "no caption " << text;
+        return QRect();
+    };
+    const QRect c = caption("C:"), d = caption("d:"), length = caption("Длина:");
+    EXPECT_EQ(std::vector<int>({c.x(), d.x(), length.x()}), std::vector<int>(3, c.x()));
+    EXPECT_EQ(std::vector<int>({c.center().y(), d.center().y(), length.center().y()}),
+              std::vector<int>({form_.CLbl->geometry().center().y(), form_.dLbl->geometry().center().y(),
+                                form_.LLbl->geometry().center().y()}));
+    EXPECT_EQ(form_.CLbl->x(), form_.dLbl->x());
+    EXPECT_EQ(std::vector<int>({form_.MaterialLbl->x(), form_.LLbl->x()}), std::vector<int>(2, caption("R:").x()));
+    EXPECT_EQ(form_.MaterialLbl->geometry().right(), form_.RLbl->geometry().right());
+}
+
 }  // namespace
