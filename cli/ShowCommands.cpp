@@ -75,22 +75,13 @@ void AppendSectionText(std::string& out, const SectionTexts& s, std::string_view
 
 std::string RecordText(const MeasurementRecord& r, std::string_view sep) {
     MeasurementTexts t = ShowMeasurement(r, sep);
-    const std::array<std::pair<std::string_view, const std::string*>, 12> rows{{
-        {"Вид:", &t.TypeLbl},
-        {"Rs:", &t.RsLbl},
-        {"ΔR:", &t.dRLbl},
-        {"Cx(AB):", &t.CxabLbl},
-        {"Cx(BC):", &t.CxbcLbl},
-        {"Cx(AC):", &t.CxacLbl},
-        {"Cx/Cl:", &t.KLbl},
-        {"Ri(AB):", &t.RiabLbl},
-        {"Ri(BC):", &t.RibcLbl},
-        {"Ri(AC):", &t.RiacLbl},
-        {"Lx:", &t.LxLbl},
-        {"t:", &t.TLbl},
-    }};
     std::string out = PrintableText(AnsiToUtf8(ListLine(r))) + "\n";
-    for (const auto& [caption, value] : rows) out += TrimRight("  " + PadRight(caption, 9) + *value) + "\n";
+    const auto line = [&out](std::string_view caption, const std::string& value) {
+        out += TrimRight("  " + PadRight(caption, 9) + value) + "\n";
+    };
+    line("Вид:", t.TypeLbl);
+    for (const PanelValueRow& row : PanelValueRows) line(row.caption, t.*row.text);
+    line("t:", t.TLbl);
     // First what the panel shows when the record is picked, then each section as picking it
     // in the drop-down shows it (the length then has one significant digit less).
     out += "  Секции\n";

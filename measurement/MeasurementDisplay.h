@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,25 @@ struct MeasurementTexts {
     int selectedItem = -1;           // 0 when there are items, else -1
     SectionTexts section;            // section 0, as ShowMeasurement leaves it
 };
+
+// The panel's value rows from top to bottom, each with its caption (the delta a real character
+// where the panel draws a small triangle); the report and zemrik-cli show a record in this order.
+struct PanelValueRow {
+    std::string_view caption;
+    std::string MeasurementTexts::*text;
+};
+inline constexpr std::array<PanelValueRow, 10> PanelValueRows{{
+    {"Rs:", &MeasurementTexts::RsLbl},
+    {"ΔR:", &MeasurementTexts::dRLbl},
+    {"Cx(AB):", &MeasurementTexts::CxabLbl},
+    {"Cx(BC):", &MeasurementTexts::CxbcLbl},
+    {"Cx(AC):", &MeasurementTexts::CxacLbl},
+    {"Cx/Cl:", &MeasurementTexts::KLbl},
+    {"Ri(AB):", &MeasurementTexts::RiabLbl},
+    {"Ri(BC):", &MeasurementTexts::RibcLbl},
+    {"Ri(AC):", &MeasurementTexts::RiacLbl},
+    {"Lx:", &MeasurementTexts::LxLbl},
+}};
 
 // What ShowMeasurement leaves in the panel.
 MeasurementTexts ShowMeasurement(const MeasurementRecord& r, std::string_view decimalSeparator);

@@ -13,24 +13,11 @@ namespace {
 
 constexpr std::string_view FromInstrumentText = "из прибора";
 
-// The panel's value rows with their captions, top to bottom; the delta is a real character
-// here where the panel draws a small triangle.
+// The panel's value rows that have a text, each with its caption.
 std::vector<std::string> ValueLines(const MeasurementTexts& t) {
-    const std::array<std::pair<std::string_view, const std::string*>, 10> rows{{
-        {"Rs:", &t.RsLbl},
-        {"ΔR:", &t.dRLbl},
-        {"Cx(AB):", &t.CxabLbl},
-        {"Cx(BC):", &t.CxbcLbl},
-        {"Cx(AC):", &t.CxacLbl},
-        {"Cx/Cl:", &t.KLbl},
-        {"Ri(AB):", &t.RiabLbl},
-        {"Ri(BC):", &t.RibcLbl},
-        {"Ri(AC):", &t.RiacLbl},
-        {"Lx:", &t.LxLbl},
-    }};
     std::vector<std::string> lines;
-    for (const auto& [caption, text] : rows)
-        if (!text->empty()) lines.push_back(std::string(caption) + " " + *text);
+    for (const PanelValueRow& row : PanelValueRows)
+        if (!(t.*row.text).empty()) lines.push_back(std::string(row.caption) + " " + t.*row.text);
     return lines;
 }
 
